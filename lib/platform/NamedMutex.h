@@ -1,0 +1,37 @@
+// NamedMutex: a lock that one process at a time can hold under a name, across the whole user
+// session. The library holds one named after its unique ID from initialisation to finalisation, so
+// a second process that initialises with the same ID is refused; the desktop application holds
+// another to run once per user. A held lock is released when its handle is destroyed or when the
+// process dies, never later.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ov::platform {
+
+class HeldNamedMutex {
+ public:
+  virtual ~HeldNamedMutex() = default;  // releases the lock
+};
+
+class NamedMutexProvider {
+ public:
+  enum class Outcome {
+    Acquired,       // the caller now holds the lock
+    AlreadyExists,  // another holder (this process or another) has it
+    Failed          // the lock could not be created
+  };
+  struct Result {
+    Outcome outcome = Outcome::Failed;
+    std::unique_ptr<HeldNamedMutex> held;  // set only when acquired
+  };
+
+  virtual ~NamedMutexProvider() = default;
+  // Creates the named lock and takes it without waiting. `name` is any non-empty text without a
+  // slash (names are checked by the caller's token-name rule).
+  virtual Result Acquire(std::string_view name) = 0;
+};
+
+}  // namespace ov::platform

@@ -1,0 +1,20 @@
+#include "platform/Platform.h"
+
+namespace ov::platform {
+
+// Implemented by the platform chosen in the build (linux/).
+Platform MakeDefaultPlatform();
+
+Platform& Current() {
+  static Platform current = MakeDefaultPlatform();
+  return current;
+}
+
+ScopedPlatform::ScopedPlatform(const Platform& replacement) : m_previous(Current()) {
+  Platform& current = Current();
+  if (replacement.namedMutexes) current.namedMutexes = replacement.namedMutexes;
+}
+
+ScopedPlatform::~ScopedPlatform() { Current() = m_previous; }
+
+}  // namespace ov::platform

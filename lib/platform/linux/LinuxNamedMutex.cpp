@@ -1,0 +1,68 @@
+#include "platform/linux/LinuxNamedMutex.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace ov::platform {
+
+namespace {
+
+class FlockMutex final : public HeldNamedMutex {
+ public:
+  explicit FlockMutex(int fd) : m_fd(fd) {}
+  ~FlockMutex() override {
+    flock(m_fd, LOCK_UN);
+    close(m_fd);
+  }
+
+ private:
+  int m_fd;
+};
+
+bool IsUsableFolder(const char* path) {
+  struct stat st {};
+  return path != nullptr && path[0] == '/' && stat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
+         st.st_uid == getuid();
+}
+
+}  // namespace
+
+std::string LinuxNamedMutexProvider::LockPath(std::string_view name) {
+  if (name.empty() || name.find('/') != std::string_view::npos ||
+      name.find('\0') != std::string_view::npos) {
+    return {};
+  }
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (IsUsableFolder(runtime)) return std::string(runtime) + "/" + std::string(name) + ".lock";
+  return "/tmp/" + std::string(name) + "." + std::to_string(getuid()) + ".lock";
+}
+
+NamedMutexProvider::Result LinuxNamedMutexProvider::Acquire(std::string_view name) {
+  Result result;
+  const std::string path = LockPath(name);
+  if (path.empty()) return result;
+
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return result;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
+    close(fd);
+    return result;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    close(fd);
+    if (error == EWOULDBLOCK) result.outcome = Outcome::AlreadyExists;
+    return result;
+  }
+  result.outcome = Outcome::Acquired;
+  result.held = std::make_unique<FlockMutex>(fd);
+  return result;
+}
+
+}  // namespace ov::platform
