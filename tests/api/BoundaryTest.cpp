@@ -1,0 +1,365 @@
+// The library boundary: argument checks, the library object's life, the non-waiting lock, the W
+// conversions and the record release rules.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "api/OVHelper.h"
+#include "api/TokenInfoRecords.h"
+#include "api/WideText.h"
+#include "ov/ov_api.h"
+#include "platform/Platform.h"
+#include "support/FakeNamedMutex.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+using ov::test::FakeNamedMutexProvider;
+using ov::test::PrivateHome;
+namespace fs = std::filesystem;
+
+constexpr const char* kUniqueId = "KLSA_GA_8_2";
+
+class BoundaryTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    while (OV_Finalize() == OV_OK) {
+    }
+  }
+};
+
+// Runs OV_InitializeA in another process (the probe links libovcore.so) and returns its result.
+int InitializeInOtherProcess(const std::string& id) {
+  const std::string probe = std::string(std::getenv("OV_TEST_BIN_DIR")) + "/tests/api/ov_init_probe";
+  const std::string command = "'" + probe + "' '" + id + "'";
+  const int status = std::system(command.c_str());
+  if (!WIFEXITED(status)) return -1;
+  switch (WEXITSTATUS(status)) {  // the probe maps results to exit codes of 8 bits
+    case 0: return OV_OK;
+    case 100: return OV_ERR_ALREADY_INITIALIZED;
+    default: return -1;
+  }
+}
+
+TEST_F(BoundaryTest, ResultCodeTableHasTheNamedValues) {
+  std::set<int> values;
+#define OV_CHECK_ENTRY(name, value)                         \
+  EXPECT_EQ(static_cast<int>(name), value) << #name;        \
+  EXPECT_TRUE(values.insert(value).second) << "repeated " #name;
+  OV_RESULT_CODES(OV_CHECK_ENTRY)
+#undef OV_CHECK_ENTRY
+  EXPECT_EQ(values.size(), 23u);
+  EXPECT_EQ(OV_ERR_INVALID_PIN, 7506);
+  EXPECT_EQ(INSTALLED_STATE + PENDING_PIN_STATE + ACTIVATED_STATE, 6);
+}
+
+// Every function but OV_Initialize, called with valid arguments, before OV_Initialize and after
+// OV_Finalize.
+struct NamedCall {
+  const char* name;
+  std::function<int32_t()> call;
+};
+
+std::vector<NamedCall> CallsWithValidArguments() {
+  static char code[OV_ACTIVATION_CODE_SIZE];
+  static wchar_t wcode[OV_ACTIVATION_CODE_SIZE];
+  static char otp[9];
+  static wchar_t wotp[9];
+  static int32_t number = 8, minLength = 4, maxLength = 8, complexity = 0;
+  static OVTokenInfoA info{};
+  static OVTokenInfoW winfo{};
+  return {
+      {"OV_CreateInstanceA", [] { return OV_CreateInstanceA("Token 1", 0); }},
+      {"OV_CreateInstanceW", [] { return OV_CreateInstanceW(L"Token 1", 0); }},
+      {"OV_ReleaseInstance", [] { return OV_ReleaseInstance(); }},
+      {"OV_GenerateActivationCodeA", [] { return OV_GenerateActivationCodeA("9859", code); }},
+      {"OV_GenerateActivationCodeW", [] { return OV_GenerateActivationCodeW(nullptr, wcode); }},
+      {"OV_PerformAutoEnrollmentA",
+       [] {
+         return OV_PerformAutoEnrollmentA("https://enroll.example", "user", "passphrase", nullptr,
+                                          nullptr, 0, &minLength, &maxLength, &complexity);
+       }},
+      {"OV_PerformAutoEnrollmentW",
+       [] {
+         return OV_PerformAutoEnrollmentW(L"https://enroll.example", L"user", L"passphrase", L"Ab1234",
+                                          L"My token", 30, &minLength, &maxLength, &complexity);
+       }},
+      {"OV_SetPinValidationA", [] { return OV_SetPinValidationA("1234"); }},
+      {"OV_SetPinValidationW", [] { return OV_SetPinValidationW(L"1234"); }},
+      {"OV_SetOTPValidationA", [] { return OV_SetOTPValidationA("Abc123", 4, 8, 1); }},
+      {"OV_SetOTPValidationW", [] { return OV_SetOTPValidationW(L"Abc123", 4, 8, 1); }},
+      {"OV_SetPinA", [] { return OV_SetPinA("1234"); }},
+      {"OV_SetPinW", [] { return OV_SetPinW(L"1234"); }},
+      {"OV_ChangePinA", [] { return OV_ChangePinA("1234", "5678"); }},
+      {"OV_ChangePinW", [] { return OV_ChangePinW(L"1234", L"5678"); }},
+      {"OV_ValidatePinA", [] { return OV_ValidatePinA("1234"); }},
+      {"OV_ValidatePinW", [] { return OV_ValidatePinW(L"1234"); }},
+      {"OV_GenerateOtpA", [] { number = 8; return OV_GenerateOtpA(nullptr, 0, otp, &number); }},
+      {"OV_GenerateOtpW", [] { number = 8; return OV_GenerateOtpW(nullptr, 0, wotp, &number); }},
+      {"OV_GetRemainingTickCount", [] { return OV_GetRemainingTickCount(&number); }},
+      {"OV_ResetToken", [] { return OV_ResetToken(); }},
+      {"OV_DeleteToken", [] { return OV_DeleteToken(); }},
+      {"OV_ChangeTokenNameA", [] { return OV_ChangeTokenNameA("New name"); }},
+      {"OV_ChangeTokenNameW", [] { return OV_ChangeTokenNameW(L"New name"); }},
+      {"OV_GetTokenInfoA", [] { return OV_GetTokenInfoA(&info); }},
+      {"OV_GetTokenInfoW", [] { return OV_GetTokenInfoW(&winfo); }},
+      {"OV_FreeTokenInfoA", [] { return OV_FreeTokenInfoA(&info); }},
+      {"OV_FreeTokenInfoW", [] { return OV_FreeTokenInfoW(&winfo); }},
+      {"OV_GetTokenListA", [] { number = 0; return OV_GetTokenListA(nullptr, &number); }},
+      {"OV_GetTokenListW", [] { number = 1; return OV_GetTokenListW(&winfo, &number); }},
+      {"OV_FreeTokenListA", [] { return OV_FreeTokenListA(&info, 1); }},
+      {"OV_FreeTokenListW", [] { return OV_FreeTokenListW(&winfo, 1); }},
+      {"OV_ImportLegacyTokenDataA", [] { return OV_ImportLegacyTokenDataA("Token 1"); }},
+      {"OV_ImportLegacyTokenDataW", [] { return OV_ImportLegacyTokenDataW(L"Token 1"); }},
+      {"OV_Finalize", [] { return OV_Finalize(); }},
+  };
+}
+
+TEST_F(BoundaryTest, EveryFunctionAnswersNotInitializedBeforeInitializeAndAfterFinalize) {
+  for (const auto& [name, call] : CallsWithValidArguments()) {
+    EXPECT_EQ(call(), OV_ERR_NOT_INITIALIZED) << name << " before OV_Initialize";
+  }
+  ASSERT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK);
+  ASSERT_EQ(OV_Finalize(), OV_OK);
+  for (const auto& [name, call] : CallsWithValidArguments()) {
+    EXPECT_EQ(call(), OV_ERR_NOT_INITIALIZED) << name << " after OV_Finalize";
+  }
+}
+
+TEST_F(BoundaryTest, ReservedArgumentMustBeZeroAndIsCheckedFirst) {
+  EXPECT_EQ(OV_InitializeW(L"KLSA_GA_8_2", 1), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(ov::g_pOVHelper, nullptr);
+  EXPECT_FALSE(fs::exists(PrivateHome::RuntimeDir() / "KLSA_GA_8_2.lock"));
+  EXPECT_EQ(OV_InitializeA(kUniqueId, -1), OV_ERR_INVALID_PARAM);
+  // Argument checks come before the check for the library object.
+  EXPECT_EQ(OV_CreateInstanceA("Token 1", 1), OV_ERR_INVALID_PARAM);
+  ASSERT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK);
+  EXPECT_EQ(OV_CreateInstanceW(L"Token 1", 7), OV_ERR_INVALID_PARAM);
+}
+
+TEST_F(BoundaryTest, UniqueIdIsTrimmedUpperCasedAndMustPassTheNameRule) {
+  struct Case {
+    const char* id;
+    int32_t expected;
+  };
+  for (const Case& c : {Case{nullptr, OV_ERR_INVALID_PARAM}, Case{"abc  ", OV_ERR_INVALID_PARAM},
+                        Case{"    ", OV_ERR_INVALID_PARAM}, Case{"kl:sa", OV_ERR_INVALID_PARAM},
+                        Case{"ab/cd", OV_ERR_INVALID_PARAM}}) {
+    EXPECT_EQ(OV_InitializeA(c.id, 0), c.expected) << (c.id ? c.id : "(null)");
+  }
+  ASSERT_EQ(OV_InitializeA("klsa_Ga_8_2   ", 0), OV_OK);
+  EXPECT_EQ(ov::g_pOVHelper->UniqueId(), "KLSA_GA_8_2");
+  EXPECT_TRUE(fs::exists(PrivateHome::RuntimeDir() / "KLSA_GA_8_2.lock"));
+}
+
+TEST_F(BoundaryTest, SecondInitializeInThisOrAnotherProcessIsRefused) {
+  ASSERT_EQ(OV_InitializeA("klsa_ga_8_2 ", 0), OV_OK);
+  EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_ALREADY_INITIALIZED);
+  EXPECT_EQ(OV_InitializeW(L"another id", 0), OV_ERR_ALREADY_INITIALIZED);
+  EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2"), OV_ERR_ALREADY_INITIALIZED);
+  EXPECT_EQ(InitializeInOtherProcess("OTHER_ID"), OV_OK);
+
+  ASSERT_EQ(OV_Finalize(), OV_OK);
+  EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2"), OV_OK) << "the mutex outlived OV_Finalize";
+  EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK) << "a finalized library can start again";
+}
+
+TEST_F(BoundaryTest, FailedMutexLeavesAnUninitializedObjectThatALaterCallReplaces) {
+  {
+    FakeNamedMutexProvider failing(FakeNamedMutexProvider::Mode::Fail);
+    ov::platform::ScopedPlatform scope({&failing});
+    EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_INIT_FAILED);
+    ASSERT_NE(ov::g_pOVHelper, nullptr);
+    EXPECT_FALSE(ov::g_pOVHelper->IsInitialized());
+    int32_t count = 0;
+    EXPECT_EQ(OV_GetTokenListA(nullptr, &count), OV_ERR_NOT_INITIALIZED);
+    EXPECT_EQ(OV_ReleaseInstance(), OV_ERR_NO_INSTANCE);
+  }
+  {
+    FakeNamedMutexProvider taken(FakeNamedMutexProvider::Mode::AlreadyExists);
+    ov::platform::ScopedPlatform scope({&taken});
+    EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_ALREADY_INITIALIZED);
+    EXPECT_FALSE(ov::g_pOVHelper->IsInitialized());
+  }
+  EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK);
+  EXPECT_TRUE(ov::g_pOVHelper->IsInitialized());
+}
+
+TEST_F(BoundaryTest, ExceptionInsideInitializeIsAnsweredAndDropsTheObject) {
+  for (auto mode : {FakeNamedMutexProvider::Mode::ThrowBadAlloc,
+                    FakeNamedMutexProvider::Mode::ThrowOVException}) {
+    FakeNamedMutexProvider throwing(mode);
+    ov::platform::ScopedPlatform scope({&throwing});
+    EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_OPERATION_FAILED);
+    EXPECT_EQ(ov::g_pOVHelper, nullptr);
+  }
+}
+
+TEST_F(BoundaryTest, ACallFromASecondThreadWhileAnotherIsInsideFailsAtOnce) {
+  FakeNamedMutexProvider blocking(FakeNamedMutexProvider::Mode::Block);
+  ov::platform::ScopedPlatform scope({&blocking});
+  auto inside = std::async(std::launch::async, [] { return OV_InitializeA(kUniqueId, 0); });
+  blocking.entered.get_future().wait();
+
+  // A waiting lock would never return here, since the first call goes on only when released.
+  auto second = std::async(std::launch::async, [] {
+    int32_t count = 0;
+    return std::make_pair(OV_ReleaseInstance(), OV_GetTokenListW(nullptr, &count));
+  });
+  const bool answered = second.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  blocking.release.set_value();
+  ASSERT_TRUE(answered) << "the second call waited for the lock";
+  EXPECT_EQ(second.get(), std::make_pair(int32_t{OV_ERR_OPERATION_FAILED},
+                                         int32_t{OV_ERR_OPERATION_FAILED}));
+  EXPECT_EQ(inside.get(), OV_OK);
+  EXPECT_EQ(OV_ReleaseInstance(), OV_ERR_NO_INSTANCE) << "the lock was left";
+}
+
+TEST_F(BoundaryTest, WideArgumentsReachTheLibraryAsUtf8) {
+  ASSERT_EQ(OV_InitializeW(L"t\u00f6ken-id ", 0), OV_OK);
+  EXPECT_EQ(ov::g_pOVHelper->UniqueId(), "T\xC3\xB6KEN-ID");
+  EXPECT_TRUE(fs::exists(PrivateHome::RuntimeDir() / "T\xC3\xB6KEN-ID.lock"));
+  // A character with no UTF-8 form becomes "?", which the token-name rule refuses.
+  const wchar_t lone[] = {L'T', L'o', L'k', static_cast<wchar_t>(0xD800), L'n', 0};
+  EXPECT_EQ(OV_CreateInstanceW(lone, 0), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(OV_CreateInstanceW(L"Token \u20AC", 0), OV_ERR_OPERATION_FAILED)
+      << "a valid wide name passes the checks";
+}
+
+TEST_F(BoundaryTest, VariantDifferences) {
+  ASSERT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK);
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  wchar_t wcode[OV_ACTIVATION_CODE_SIZE] = {};
+  int32_t length = 0;
+  struct Case {
+    const char* name;
+    std::function<int32_t()> call;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"import A, 3-character name", [] { return OV_ImportLegacyTokenDataA("abc"); }, OV_ERR_NOT_INITIALIZED},
+      {"import W, null name", [] { return OV_ImportLegacyTokenDataW(nullptr); }, OV_ERR_INVALID_PARAM},
+      {"import W, empty name", [] { return OV_ImportLegacyTokenDataW(L""); }, OV_ERR_INVALID_PARAM},
+      {"activation W, 5 characters", [&] { return OV_GenerateActivationCodeW(L"12345", wcode); }, OV_ERR_INVALID_PARAM},
+      {"activation W, empty policy", [&] { return OV_GenerateActivationCodeW(L"", wcode); }, OV_ERR_INVALID_PARAM},
+      {"activation W, null policy", [&] { return OV_GenerateActivationCodeW(nullptr, wcode); }, OV_ERR_NO_INSTANCE},
+      {"activation A, 4 characters", [&] { return OV_GenerateActivationCodeA("9859", code); }, OV_ERR_NO_INSTANCE},
+      {"activation A, 7 characters", [&] { return OV_GenerateActivationCodeA("1234567", code); }, OV_ERR_INVALID_PARAM},
+      {"activation A, 8 characters", [&] { return OV_GenerateActivationCodeA("17840159", code); }, OV_ERR_NO_INSTANCE},
+      {"activation A, 12 characters", [&] { return OV_GenerateActivationCodeA("123456789012", code); }, OV_ERR_NO_INSTANCE},
+      {"activation A, 13 characters", [&] { return OV_GenerateActivationCodeA("1234567890123", code); }, OV_ERR_INVALID_PARAM},
+      {"activation A, no buffer", [] { return OV_GenerateActivationCodeA(nullptr, nullptr); }, OV_ERR_INVALID_PARAM},
+      {"passcode W, no length", [] { return OV_GenerateOtpW(nullptr, 0, nullptr, nullptr); }, OV_ERR_INVALID_PARAM},
+      {"passcode W, length query", [&] { return OV_GenerateOtpW(nullptr, 0, nullptr, &length); }, OV_ERR_NO_INSTANCE},
+      {"token info W, no record", [] { return OV_GetTokenInfoW(nullptr); }, OV_ERR_INVALID_PARAM},
+      {"token list W, no count", [] { return OV_GetTokenListW(nullptr, nullptr); }, OV_ERR_INVALID_PARAM},
+      {"free info W, no record", [] { return OV_FreeTokenInfoW(nullptr); }, OV_ERR_INVALID_PARAM},
+      {"free list A, no array", [] { return OV_FreeTokenListA(nullptr, 1); }, OV_ERR_INVALID_PARAM},
+      {"rename W, name with a colon", [] { return OV_ChangeTokenNameW(L"my:token"); }, OV_ERR_INVALID_PARAM},
+      {"enrollment A, no password",
+       [&] { return OV_PerformAutoEnrollmentA("https://x.example", "u", nullptr, nullptr, nullptr, 0, &length, &length, &length); },
+       OV_ERR_INVALID_PARAM},
+      {"enrollment A, no out integer",
+       [&] { return OV_PerformAutoEnrollmentA("https://x.example", "u", "pass", nullptr, nullptr, 0, &length, nullptr, &length); },
+       OV_ERR_INVALID_PARAM},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.call(), c.expected) << c.name;
+}
+
+OVTokenInfoA FilledNarrowRecord(char* reserved) {
+  OVTokenInfoA info{};
+  info.m_szTokenName = ov::DuplicateText(std::string_view("T\xC3\xB6ken"));
+  info.m_szTokenPolicy = ov::DuplicateText(std::string_view("9859"));
+  info.m_szTokenPolicyLevel = ov::DuplicateText(std::string_view("Level 2"));
+  info.m_szTokenMode = nullptr;
+  info.m_szTokenSerialNo = ov::DuplicateText(std::string_view());  // the shared empty string
+  info.m_szSdkVersion = ov::DuplicateText(std::string_view("8.3.1"));
+  info.m_nTokenState = ACTIVATED_STATE;
+  info.m_nChallengeLength = 8;
+  info.m_nMaxAttacks = 10;
+  info.m_nBadPinCount = 2;
+  info.m_nLockTimeLeft = 30;
+  info.m_bTokenLocked = 1;
+  info.m_bPinRequired = 1;
+  info.m_nPinLength = 4;
+  info.m_nTimeStep = 60;
+  info.m_bTrivialPinAllowedEx = 1;
+  info.m_pReserved = reserved;
+  info.m_nReservedLength = 4;
+  info.m_bTrivialPinAllowed = 1;
+  return info;
+}
+
+template <class Record>
+void ExpectReleased(const Record& r) {
+  EXPECT_EQ(r.m_szTokenName, nullptr);
+  EXPECT_EQ(r.m_szTokenPolicy, nullptr);
+  EXPECT_EQ(r.m_szTokenPolicyLevel, nullptr);
+  EXPECT_EQ(r.m_szTokenMode, nullptr);
+  EXPECT_EQ(r.m_szTokenSerialNo, nullptr);
+  EXPECT_EQ(r.m_szSdkVersion, nullptr);
+  EXPECT_EQ(r.m_pReserved, nullptr);
+  const int32_t numbers = r.m_nTokenState | r.m_nChallengeLength | r.m_nMaxAttacks |
+                          r.m_nBadPinCount | r.m_nLockTimeLeft | r.m_nPinLength | r.m_nTimeStep |
+                          r.m_nReservedLength;
+  const int flags = r.m_bTokenLocked | r.m_bPinRequired | r.m_bTrivialPinAllowedEx |
+                    r.m_bTrivialPinAllowed;
+  EXPECT_EQ(numbers, 0);
+  EXPECT_EQ(flags, 0);
+}
+
+TEST_F(BoundaryTest, RecordsAreConvertedAndReleasedByTheirRules) {
+  char reserved[4] = {1, 2, 3, 4};
+  OVTokenInfoA narrow = FilledNarrowRecord(reserved);
+  OVTokenInfoW wide{};
+  wide.m_pReserved = reserved;
+  ov::OVTokenInfoA2W(narrow, wide);
+  EXPECT_STREQ(wide.m_szTokenName, L"T\u00f6ken");
+  EXPECT_STREQ(wide.m_szTokenPolicyLevel, L"Level 2");
+  EXPECT_EQ(wide.m_szTokenMode, nullptr);
+  EXPECT_STREQ(wide.m_szTokenSerialNo, L"");
+  EXPECT_EQ(wide.m_nLockTimeLeft, 30);
+  EXPECT_EQ(wide.m_bTrivialPinAllowed, 1);
+  EXPECT_EQ(wide.m_nReservedLength, 0) << "reserved fields are not copied";
+
+  ASSERT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK);
+  // A single record needs the open token; list entries do not.
+  EXPECT_EQ(OV_FreeTokenInfoW(&wide), OV_ERR_NO_INSTANCE);
+  EXPECT_EQ(OV_FreeTokenInfoA(&narrow), OV_ERR_NO_INSTANCE);
+  EXPECT_EQ(OV_FreeTokenListW(&wide, 1), OV_OK);
+  EXPECT_EQ(OV_FreeTokenListA(&narrow, 1), OV_OK);
+  ExpectReleased(narrow);
+  ExpectReleased(wide);
+  EXPECT_EQ(reserved[3], 4) << "memory the library did not allocate is left alone";
+  EXPECT_EQ(OV_FreeTokenListA(&narrow, 1), OV_OK) << "releasing twice is harmless";
+}
+
+TEST(WideTextTest, MalformedTextIsReplacedNotRefused) {
+  struct Case {
+    std::string utf8;
+    std::wstring wide;
+  };
+  const Case cases[] = {
+      {"abc", L"abc"},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", L"\u00e9\u20ac\U0001F600"},
+      {"a\xC3", L"a\uFFFD"},                // truncated at the end
+      {"\xC0\xAF", L"\uFFFD"},              // overlong form of "/"
+      {"\xED\xA0\x80x", L"\uFFFDx"},        // an encoded surrogate
+      {"\x80z", L"\uFFFDz"},                // stray continuation byte
+      {"\xE2\x82z", L"\uFFFDz"},            // cut short by an ASCII byte
+  };
+  for (const Case& c : cases) EXPECT_EQ(ov::ToWide(c.utf8), c.wide) << c.utf8;
+  ov::SecureString narrow;
+  ov::AppendUtf8(std::wstring{L'a', static_cast<wchar_t>(0x110000), L'\u00e9'}, narrow);
+  EXPECT_EQ(narrow.view(), "a?\xC3\xA9");
+}
+
+}  // namespace
