@@ -22,7 +22,8 @@ char Base32::GetBase32Char(int32_t index) {
 
 SecureString Base32::Encode(std::span<const std::uint8_t> bytes) {
   LogScope log("Base32::Encode");
-  log.Number("nLength", static_cast<int32_t>(bytes.size() > 0x7FFFFFFF ? 0x7FFFFFFF : bytes.size()));
+  log.Number("nLength",
+             static_cast<int32_t>(bytes.size() > 0x7FFFFFFF ? 0x7FFFFFFF : bytes.size()));
   try {
     SecureString text;
     text.reserve((bytes.size() + 4) / 5 * 8);

@@ -18,7 +18,8 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 constexpr std::array<int8_t, 256> MakeDecodeTable() {
   std::array<int8_t, 256> table{};
   for (auto& v : table) v = -1;
-  for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
+  for (int i = 0; i < 64; ++i)
+    table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<int8_t>(i);
   return table;
 }
 constexpr std::array<int8_t, 256> kDecode = MakeDecodeTable();

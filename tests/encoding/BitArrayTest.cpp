@@ -45,9 +45,10 @@ TEST_P(BitArrayDecimalVectors, ReadsAndRenders) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(File, BitArrayDecimalVectors,
-                         testing::ValuesIn(test::ReadKeyValueRecords("encoding/bitarray_decimal.txt")),
-                         test::RecordName);
+INSTANTIATE_TEST_SUITE_P(
+    File, BitArrayDecimalVectors,
+    testing::ValuesIn(test::ReadKeyValueRecords("encoding/bitarray_decimal.txt")),
+    test::RecordName);
 
 // --- Appending ---
 
