@@ -28,8 +28,8 @@ void BaseKDFBytesGenerator::Init(const KDFParameters& parameters) {
 }
 
 std::int32_t BaseKDFBytesGenerator::GenerateBytes(std::span<std::uint8_t> out,
-                                                  std::int32_t blockLength,
-                                                  std::int32_t outOffset, std::int32_t length) {
+                                                  std::int32_t blockLength, std::int32_t outOffset,
+                                                  std::int32_t length) {
   LogScope log("BaseKDFBytesGenerator::GenerateBytes");
   log.Number("nBlockLength", blockLength);
   log.Number("nOutOffset", outOffset);

@@ -71,7 +71,8 @@ void BlockCipherKey::Crypt(EVP_CIPHER_CTX* context, std::span<const std::uint8_t
                            std::span<std::uint8_t> out, const char* failure) {
   if (in.size() != m_nBlockLength || out.size() != m_nBlockLength) ossl::Fail(failure);
   int produced = 0;
-  if (EVP_CipherUpdate(context, out.data(), &produced, in.data(), static_cast<int>(in.size())) != 1 ||
+  if (EVP_CipherUpdate(context, out.data(), &produced, in.data(), static_cast<int>(in.size())) !=
+          1 ||
       static_cast<std::size_t>(produced) != m_nBlockLength) {
     ossl::Fail(failure);
   }

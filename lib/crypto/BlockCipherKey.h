@@ -27,8 +27,8 @@ class BlockCipherKey {
   void DecryptBlock(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
 
  private:
-  void Crypt(EVP_CIPHER_CTX* context, std::span<const std::uint8_t> in,
-             std::span<std::uint8_t> out, const char* failure);
+  void Crypt(EVP_CIPHER_CTX* context, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+             const char* failure);
 
   ALG_ID m_algorithm = 0;
   std::size_t m_nBlockLength = 0;

@@ -108,8 +108,7 @@ void CryptSymmetric::Decrypt(std::span<const std::uint8_t> input, SecureBytes& o
   LogScope log("CryptSymmetric::Decrypt");
   log.Number("dwDataLen", static_cast<int32_t>(input.size() > INT_MAX ? INT_MAX : input.size()));
   log.Number("Final", final ? 1 : 0);
-  if (input.size() > kMaxInput || input.size() % m_nBlockLength != 0 ||
-      (final && input.empty())) {
+  if (input.size() > kMaxInput || input.size() % m_nBlockLength != 0 || (final && input.empty())) {
     m_state = State::kIdle;
     ossl::Fail(log, "CrtypDecrypt failed-1");
   }

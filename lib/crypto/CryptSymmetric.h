@@ -23,7 +23,8 @@ namespace ov {
 class CryptSymmetric {
  public:
   // Imports the key (a copy is kept, wiped on destruction) and reads its block and IV lengths.
-  CryptSymmetric(const CryptProvider& provider, ALG_ID algorithm, std::span<const std::uint8_t> key);
+  CryptSymmetric(const CryptProvider& provider, ALG_ID algorithm,
+                 std::span<const std::uint8_t> key);
 
   // Sets the IV (exactly GetIVLength() bytes) for the next message.
   void SetIV(std::span<const std::uint8_t> iv);

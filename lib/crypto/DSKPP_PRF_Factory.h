@@ -13,7 +13,8 @@ namespace ov {
 
 class DSKPP_PRF_Factory {
  public:
-  static constexpr std::string_view kPrfSha256Urn = "urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256";
+  static constexpr std::string_view kPrfSha256Urn =
+      "urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256";
 
   static std::unique_ptr<IDSKPP_PRF> GetPRFInstance(std::string_view algorithmUrn);
   static std::unique_ptr<IPBKDF2> GetPBKDF2Instance(std::string_view algorithmUrn);

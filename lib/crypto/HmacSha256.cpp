@@ -37,7 +37,8 @@ void HmacSha256::BlockUpdate(std::span<const std::uint8_t> in, std::size_t offse
                              std::size_t length) {
   LogScope log("HmacSha256::BlockUpdate");
   if (!m_bKeyed) ossl::Fail(log, "HMAC used without a key");
-  if (offset > in.size() || length > in.size() - offset) ossl::Fail(log, "Input outside its buffer");
+  if (offset > in.size() || length > in.size() - offset)
+    ossl::Fail(log, "Input outside its buffer");
   if (EVP_MAC_update(m_context.get(), in.data() + offset, length) != 1) {
     ossl::Fail(log, "HMAC update failed");
   }

@@ -24,7 +24,8 @@ constexpr std::size_t kPassphraseKeySize = 24;
 constexpr std::array<std::uint8_t, 8> kZeroIV{};
 
 // The 3DES-CBC key of the protected texts, or nothing when the passphrase key fails.
-std::optional<CryptSymmetric> PassphraseCipher(const char* passphrase, const CryptProvider& provider) {
+std::optional<CryptSymmetric> PassphraseCipher(const char* passphrase,
+                                               const CryptProvider& provider) {
   SecureBytes key(kPassphraseKeySize);
   if (!GenerateCryptKey(passphrase, key)) return std::nullopt;
   std::optional<CryptSymmetric> cipher(std::in_place, provider, CALG_3DES, key);
@@ -76,7 +77,8 @@ bool GenerateCryptKey(const char* passphrase, std::span<std::uint8_t> out) {
 
     CryptHash first(*provider);
     first.CreateHash(CALG_SHA1);
-    first.HashData({reinterpret_cast<const std::uint8_t*>(passphrase), std::strlen(passphrase)}, hex);
+    first.HashData({reinterpret_cast<const std::uint8_t*>(passphrase), std::strlen(passphrase)},
+                   hex);
     first.GetHashValue(a, length);
 
     CryptHash second(*provider);

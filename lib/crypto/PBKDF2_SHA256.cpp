@@ -13,8 +13,8 @@
 namespace ov {
 
 SecureBytes PBKDF2_SHA256::DoPBKDF2(std::span<const std::uint8_t> password,
-                                    std::span<const std::uint8_t> salt,
-                                    std::int32_t iterationCount, std::int32_t outputLength) {
+                                    std::span<const std::uint8_t> salt, std::int32_t iterationCount,
+                                    std::int32_t outputLength) {
   LogScope log("PBKDF2_SHA256::DoPBKDF2");
   log.Number("nIterationCount", iterationCount);
   log.Number("nOutputLength", outputLength);
