@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <optional>
 
@@ -95,6 +96,8 @@ bool GenerateCryptKey(const char* passphrase, std::span<std::uint8_t> out) {
     log.Message(e.what());
   } catch (const std::bad_alloc&) {
     log.Message("BAD_ALLOC");
+  } catch (const std::exception& e) {
+    log.Message(e.what());
   }
   return false;
 }
@@ -124,6 +127,8 @@ bool EncryptKP(const char* passphrase, SecureString* text, ALG_ID algorithm) {
     log.Message(e.what());
   } catch (const std::bad_alloc&) {
     log.Message("BAD_ALLOC");
+  } catch (const std::exception& e) {
+    log.Message(e.what());
   }
   return false;
 }
@@ -162,6 +167,8 @@ bool DecryptKP(const char* passphrase, SecureString* text, ALG_ID algorithm) {
     log.Message(e.what());
   } catch (const std::bad_alloc&) {
     log.Message("BAD_ALLOC");
+  } catch (const std::exception& e) {
+    log.Message(e.what());
   }
   return false;
 }
