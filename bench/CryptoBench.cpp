@@ -5,9 +5,11 @@
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "crypto/DSKPP_PRF_Factory.h"
 
@@ -40,7 +42,19 @@ void BM_PKCS5_PBKDF2_HMAC(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_PBKDF2_SHA256)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PKCS5_PBKDF2_HMAC)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+// On a shared machine the fastest repetition is the steadiest figure to compare: other load only
+// ever adds time. Run with --benchmark_repetitions=N to get it.
+double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+BENCHMARK(BM_PBKDF2_SHA256)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Fastest);
+BENCHMARK(BM_PKCS5_PBKDF2_HMAC)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", Fastest);
 
 }  // namespace
