@@ -4,6 +4,7 @@
 #include <link.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -37,6 +38,19 @@ constexpr const char* kLoggerName = "libbrisel.so";
 
 std::atomic<const BrlogTable*> g_table{nullptr};
 
+// The process's count of loaded objects when the last lookup found no logging library. The
+// lookup is repeated only after another object was loaded, so without a logger a new scope costs
+// one short call into the loader instead of a walk over every loaded object.
+constexpr unsigned long long kNeverLooked = ~0ull;
+std::atomic<unsigned long long> g_loadsAtLastMiss{kNeverLooked};
+
+int ReadLoadCount(struct dl_phdr_info* info, size_t size, void* data) {
+  unsigned long long adds = kNeverLooked;
+  if (size >= offsetof(struct dl_phdr_info, dlpi_adds) + sizeof info->dlpi_adds) adds = info->dlpi_adds;
+  *static_cast<unsigned long long*>(data) = adds;
+  return 1;  // the first object carries the count; stop there
+}
+
 // Finds the path under which the logging library was loaded, without touching the file system:
 // a dlopen with RTLD_NOLOAD on a bare name that is not loaded would search the library path on
 // every call, and the lookup runs at every new scope until the library appears.
@@ -55,7 +69,7 @@ Fn Symbol(void* module, const char* name) {
   return reinterpret_cast<Fn>(dlsym(module, name));
 }
 
-const BrlogTable* LookUpTable() noexcept {
+const BrlogTable* BindTable() noexcept {
   const char* path = nullptr;
   if (dl_iterate_phdr(FindLoadedLogger, &path) == 0 || path == nullptr) return nullptr;
   void* module = dlopen(path, RTLD_LAZY | RTLD_NOLOAD);
@@ -86,6 +100,17 @@ const BrlogTable* LookUpTable() noexcept {
     return table.release();  // lives as long as the process, like the loaded library
   }
   return expected;
+}
+
+const BrlogTable* LookUpTable() noexcept {
+  unsigned long long loads = kNeverLooked;
+  dl_iterate_phdr(ReadLoadCount, &loads);
+  if (loads != kNeverLooked && loads == g_loadsAtLastMiss.load(std::memory_order_relaxed)) {
+    return nullptr;
+  }
+  const BrlogTable* table = BindTable();
+  if (table == nullptr) g_loadsAtLastMiss.store(loads, std::memory_order_relaxed);
+  return table;
 }
 
 const BrlogTable* Table() noexcept {
