@@ -60,4 +60,15 @@ class PolicyField {
   int32_t m_nStartBit;
 };
 
+// FieldL4: a level 4 or level 5 flag. A flag's table is 0, 1, ... so its value is its index; it
+// has no default and gets its start bit when the string is read.
+class FieldL4 : public PolicyField {
+ public:
+  FieldL4(std::string name, std::vector<int32_t> values, int32_t width)
+      : PolicyField(std::move(name), std::move(values), width, -1) {}
+
+  // The flag as read or set; -1 when it has neither.
+  int32_t GetFlagValue() const noexcept { return GetCurrentIndex(); }
+};
+
 }  // namespace ov

@@ -31,16 +31,24 @@ PolicyField* PolicyLevelV3::FindField(std::string_view key) {
 void PolicyLevelV3::Initialize(const BitArray& bits, bool /*levelOne*/) {
   LogScope log("PolicyLevelV3::Initialize");
   PolicyLevelV2::Initialize(bits, false);
-  const int32_t extensionStart = 5 + GetBodyWidth();
-  m_v3MaxAttacks.SetCurrentIndex(-1);
-  if (bits.GetBitCount() == extensionStart) {
-    m_nExtensionWidth = 0;
+  if (bits.GetBitCount() == 5 + GetBodyWidth()) {
+    SetNoExtension(0);
     return;
   }
-  m_v3MaxAttacks.SetStartBit(extensionStart);
+  ReadExtension(bits);
+}
+
+void PolicyLevelV3::ReadExtension(const BitArray& bits) {
+  LogScope log("PolicyLevelV3::ReadExtension");
+  m_v3MaxAttacks.SetStartBit(5 + GetBodyWidth());
   m_v3MaxAttacks.ValidateField(bits);
   m_nExtensionWidth = kExtensionWidth;
   log.Number("v3maxattacks", m_v3MaxAttacks.GetCurrentIndex());
+}
+
+void PolicyLevelV3::SetNoExtension(int32_t width) noexcept {
+  m_v3MaxAttacks.SetCurrentIndex(-1);
+  m_nExtensionWidth = width;
 }
 
 void PolicyLevelV3::EncodeExtension(BitArray& bits, bool always) {

@@ -23,10 +23,15 @@ class PolicyLevelV3 : public PolicyLevelV2 {
   void SetPolicyParameter(std::string_view key, int32_t value) override;
   int32_t GetLevel() const override { return 3; }
 
-  // 4 when the extension was read or written, 0 when the string has none, -1 before either.
+  // 4 when the extension was read or written, 0 when a level 3 string has none, -1 before either
+  // and for a level 4/5 string without it (see PolicyLevelV4).
   int32_t GetExtensionWidth() const noexcept { return m_nExtensionWidth; }
 
  protected:
+  // Reads "v3maxattacks" right after the body (which must have been read).
+  void ReadExtension(const BitArray& bits);
+  // Records that the string has no extension, with the width that then counts for it.
+  void SetNoExtension(int32_t width) noexcept;
   PolicyField* FindField(std::string_view key) override;
   // Appends the extension when "v3maxattacks" has an index; with `always`, also when it has none
   // (then as index 15, "take level 2's value"), because level 4 flags must follow an extension.

@@ -6,12 +6,19 @@
 
 namespace ov {
 
+namespace {
+
+// The level 3 extension (4 bits) and the six flags (7 bits).
+constexpr int32_t kExtensionAndFlagsWidth = 4 + 7;
+
+}  // namespace
+
 PolicyLevelV4::PolicyLevelV4() {
   m_flags.reserve(6);
-  m_flags.emplace_back("OTP_ENCODING", std::vector<int32_t>{0, 1, 2, 3}, 2, -1);
+  m_flags.emplace_back("OTP_ENCODING", std::vector<int32_t>{0, 1, 2, 3}, 2);
   for (const char* name : {"ALLOW_TRIVIAL_PIN", "PIN_VERIFICATION", "PIN_CACHING_ACTIVE",
                            "PIN_LEN_EXT_IGNORED_TAG", "PIN_LEN_EXT_VALUE"}) {
-    m_flags.emplace_back(name, std::vector<int32_t>{0, 1}, 1, -1);
+    m_flags.emplace_back(name, std::vector<int32_t>{0, 1}, 1);
   }
 }
 
@@ -20,7 +27,7 @@ std::unique_ptr<PolicyLevel> PolicyLevelV4::Clone() const {
 }
 
 PolicyField* PolicyLevelV4::FindField(std::string_view key) {
-  for (PolicyField& flag : m_flags) {
+  for (FieldL4& flag : m_flags) {
     if (flag.GetName() == key) return &flag;
   }
   return PolicyLevelV3::FindField(key);
@@ -28,11 +35,22 @@ PolicyField* PolicyLevelV4::FindField(std::string_view key) {
 
 void PolicyLevelV4::Initialize(const BitArray& bits, bool /*levelOne*/) {
   LogScope log("PolicyLevelV4::Initialize");
-  PolicyLevelV3::Initialize(bits, false);
-  m_nLevel4Start = 5 + GetBodyWidth() + GetExtensionWidth();
+  PolicyLevelV2::Initialize(bits, false);
+  const int32_t bodyEnd = 5 + GetBodyWidth();
+  if (bits.GetBitCount() - bodyEnd >= kExtensionAndFlagsWidth) {
+    ReadExtension(bits);
+    m_nLevel4Start = bodyEnd + GetExtensionWidth();
+  } else {
+    // No room for the extension: the flags follow the body directly. Such strings have been
+    // issued, and tokens already hold them, so they are read the way they always were: the
+    // extension counts as width -1 and the flags start on the body's last bit.
+    log.Message("level 4 policy without the level 3 extension");
+    SetNoExtension(-1);
+    m_nLevel4Start = bodyEnd - 1;
+  }
   log.Number("nLevel4Start", m_nLevel4Start);
   int32_t position = m_nLevel4Start;
-  for (PolicyField& flag : m_flags) {
+  for (FieldL4& flag : m_flags) {
     flag.SetStartBit(position);
     flag.ValidateField(bits);
     position += flag.GetWidth();
@@ -42,7 +60,7 @@ void PolicyLevelV4::Initialize(const BitArray& bits, bool /*levelOne*/) {
 
 void PolicyLevelV4::EncodeFlags(BitArray& bits) {
   LogScope log("PolicyLevelV4::EncodeFlags");
-  for (const PolicyField& flag : m_flags) {
+  for (const FieldL4& flag : m_flags) {
     const int32_t index = flag.GetEffectiveIndex();
     if (index == -1) {
       log.Text("szKey", flag.GetName());
@@ -63,14 +81,14 @@ void PolicyLevelV4::GetEncoding(BitArray& bits) {
 }
 
 int32_t PolicyLevelV4::getValue(std::string_view key) const {
-  for (const PolicyField& flag : m_flags) {
-    if (flag.GetName() == key) return flag.GetCurrentIndex();
+  for (const FieldL4& flag : m_flags) {
+    if (flag.GetName() == key) return flag.GetFlagValue();
   }
   return -1;
 }
 
 bool PolicyLevelV4::GetBinaryFlag(std::string_view key) const {
-  const int32_t value = const_cast<PolicyLevelV4*>(this)->FindField(key)->GetCurrentIndex();
+  const int32_t value = getValue(key);
   if (value != 0 && value != 1) {
     LogScope log("PolicyLevelV4::GetBinaryFlag");
     log.Text("szKey", key);

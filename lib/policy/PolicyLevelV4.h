@@ -8,9 +8,11 @@
 //   PIN_LEN_EXT_IGNORED_TAG      0 = the PIN length comes from PIN_LEN_EXT_VALUE
 //   PIN_LEN_EXT_VALUE            0 = PIN length 5, 1 = PIN length 7
 //
-// The flags need the extension in front of them: a level 4 string without it (or cut off inside
-// the flags) is refused. Written strings always carry the extension, as "take level 2's value"
-// when no finer limit is set.
+// A string whose bits after the body are too few for the extension and the flags (fewer than
+// 4 + 7) has no extension: its flags are then read from the body's last bit onward (bit
+// 5 + body width - 1), one bit early, because that is how such strings have always been read and
+// tokens and servers hold them. Flags cut off by the end of the string are refused. Written
+// strings always carry the extension, as "take level 2's value" when no finer limit is set.
 #pragma once
 
 #include <vector>
@@ -40,12 +42,12 @@ class PolicyLevelV4 : public PolicyLevelV3 {
 
  protected:
   PolicyField* FindField(std::string_view key) override;
-  // The flag's value, which must be 0 or 1 (else 4099).
+  // A level 4 flag as a bool; anything but 0 or 1 (an unread flag) raises 4099.
   bool GetBinaryFlag(std::string_view key) const;
   void EncodeFlags(BitArray& bits);
 
  private:
-  std::vector<PolicyField> m_flags;
+  std::vector<FieldL4> m_flags;
   int32_t m_nLevel4Start = -1;
   int32_t m_nLevel4Width = -1;
 };

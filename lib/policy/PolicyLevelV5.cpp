@@ -6,7 +6,7 @@
 
 namespace ov {
 
-PolicyLevelV5::PolicyLevelV5() : m_numericOnlyPin("NUMERIC_ONLY_PIN", {0, 1}, 1, -1) {}
+PolicyLevelV5::PolicyLevelV5() : m_numericOnlyPin("NUMERIC_ONLY_PIN", {0, 1}, 1) {}
 
 std::unique_ptr<PolicyLevel> PolicyLevelV5::Clone() const {
   return std::make_unique<PolicyLevelV5>(*this);
@@ -49,6 +49,14 @@ void PolicyLevelV5::GetEncoding(BitArray& bits) {
   m_nLevel5Width = GetLevel4Width() + 1;
 }
 
-bool PolicyLevelV5::isTrivialPinAllowed5() const { return GetBinaryFlag("NUMERIC_ONLY_PIN"); }
+bool PolicyLevelV5::isTrivialPinAllowed5() const {
+  const int32_t value = m_numericOnlyPin.GetFlagValue();
+  if (value != 0 && value != 1) {
+    LogScope log("PolicyLevelV5::isTrivialPinAllowed5");
+    log.Number("nValue", value);
+    throw OVException(kPolicyErrUnsupported, "Invalid value of the policy flag NUMERIC_ONLY_PIN");
+  }
+  return value == 1;
+}
 
 }  // namespace ov

@@ -29,7 +29,7 @@ class PolicyLevelV5 : public PolicyLevelV4 {
   PolicyField* FindField(std::string_view key) override;
 
  private:
-  PolicyField m_numericOnlyPin;
+  FieldL4 m_numericOnlyPin;
   int32_t m_nLevel5Width = -1;
 };
 
