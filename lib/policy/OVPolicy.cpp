@@ -1,6 +1,5 @@
 #include "policy/OVPolicy.h"
 
-
 #include "common/LogFacade.h"
 #include "common/OVException.h"
 #include "encoding/Base32Checksum.h"
@@ -70,8 +69,9 @@ std::string OVPolicy::GetValidatedPolicyString(std::string_view text) {
   // Shorter strings have no room for a checksum; they fail the comparison below, since the
   // checksum range and the policy range are then empty and "0" has checksum 15.
   const int64_t checksum =
-      n >= kChecksumWidth ? static_cast<int64_t>(bits.GetValue64(n - kChecksumWidth, kChecksumWidth))
-                          : 0;
+      n >= kChecksumWidth
+          ? static_cast<int64_t>(bits.GetValue64(n - kChecksumWidth, kChecksumWidth))
+          : 0;
   std::string withoutChecksum = bits.GetSubArray(0, n - kChecksumWidth).GetBase10();
   if (GetChecksum(withoutChecksum) != checksum) {
     log.Message(kChecksumMismatch);

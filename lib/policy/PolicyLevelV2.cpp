@@ -23,9 +23,8 @@ bool IsShortForm(int32_t mode) noexcept { return mode >= 4 && mode <= 6; }
 
 PolicyLevelV2::PolicyLevelV2() {
   m_fields.reserve(kFieldCount);
-  m_fields.emplace_back("mode", std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                                                     14, 15},
-                        4, 5, 0);
+  m_fields.emplace_back(
+      "mode", std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, 4, 5, 0);
   m_fields.emplace_back("pwdlen", std::vector<int32_t>{6, 8}, 1, 9);
   m_fields.emplace_back("pinlen", std::vector<int32_t>{0, 4, 6, 8}, 2, 10, 1);
   m_fields.emplace_back("maxattacks", std::vector<int32_t>{0, 3, 6, 10}, 2, 12, 3);
@@ -205,7 +204,8 @@ void PolicyLevelV2::ParseLongPolicy(const BitArray& bits, int32_t mode, int32_t 
   log.Number("nWidth", width);
   if (width != expectedWidth) {
     log.Message("Policy parsing error. Length of policy is not as expected");
-    throw OVException(kPolicyErrUnsupported, "Policy parsing error. Length of policy is not as expected");
+    throw OVException(kPolicyErrUnsupported,
+                      "Policy parsing error. Length of policy is not as expected");
   }
   m_nBodyWidth = width;
 }

@@ -76,8 +76,19 @@ class PolicyLevelV2 : public PolicyLevel {
   virtual PolicyField* FindField(std::string_view key);
 
  private:
-  enum FieldIndex { kMode, kPwdLen, kPinLen, kMaxAttacks, kPinUseChanges, kAttackDelay,
-                    kSecureMode, kTranSign, kTStick, kChallLen, kFieldCount };
+  enum FieldIndex {
+    kMode,
+    kPwdLen,
+    kPinLen,
+    kMaxAttacks,
+    kPinUseChanges,
+    kAttackDelay,
+    kSecureMode,
+    kTranSign,
+    kTStick,
+    kChallLen,
+    kFieldCount
+  };
 
   void ApplyShortFormDefaults(int32_t mode);
   void ParseLongPolicyWithMode(const BitArray& bits, int32_t mode);

@@ -93,7 +93,8 @@ bool PolicyLevelV4::GetBinaryFlag(std::string_view key) const {
     LogScope log("PolicyLevelV4::GetBinaryFlag");
     log.Text("szKey", key);
     log.Number("nValue", value);
-    throw OVException(kPolicyErrUnsupported, "Invalid value of the policy flag " + std::string(key));
+    throw OVException(kPolicyErrUnsupported,
+                      "Invalid value of the policy flag " + std::string(key));
   }
   return value == 1;
 }

@@ -83,9 +83,9 @@ TEST_P(PolicyStringTest, ReadsAsRecorded) {
   ExpectAnswers(Parsed(formulated), r);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PolicyStrings, PolicyStringTest,
-    testing::ValuesIn(test::ReadKeyValueRecords("policy/policy_strings.txt")), test::RecordName);
+INSTANTIATE_TEST_SUITE_P(PolicyStrings, PolicyStringTest,
+                         testing::ValuesIn(test::ReadKeyValueRecords("policy/policy_strings.txt")),
+                         test::RecordName);
 
 TEST(PolicyStringFileTest, HasRecords) {
   EXPECT_GE(test::ReadKeyValueRecords("policy/policy_strings.txt").size(), 30u);
@@ -135,8 +135,8 @@ TEST(OVPolicyTest, DefaultPoliciesOfTheShortForms) {
   for (int32_t mode : {0, 3, 7, -1}) {
     std::string message;
     EXPECT_EQ(ErrorOf([&] { OVPolicy::GetDefaultPolicy(mode); }, &message), 4097) << mode;
-    EXPECT_EQ(message, "Cannot generate default policy for the mode :   : " +
-                           std::to_string(mode) + " ");
+    EXPECT_EQ(message,
+              "Cannot generate default policy for the mode :   : " + std::to_string(mode) + " ");
   }
 }
 
