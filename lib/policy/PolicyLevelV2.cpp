@@ -8,7 +8,6 @@ namespace ov {
 
 namespace {
 
-constexpr int32_t kBodyStart = 5;
 constexpr int32_t kShortFormWidth = 4;
 constexpr const char* kOcraPrefix = "OCRA-1:HOTP-SHA256-";
 constexpr const char* kHmacAlgorithm = "HmacSHA256";
