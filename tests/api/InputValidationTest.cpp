@@ -3,6 +3,8 @@
 #include <string>
 
 #include "api/InputValidation.h"
+#include "policy/OVPolicy.h"
+#include "support/KeyValueRecords.h"
 
 namespace {
 
@@ -32,3 +34,111 @@ TEST(IsValidTokenNameTest, LengthBlanksAndForbiddenCharacters) {
 }
 
 }  // namespace
+
+namespace ov {
+namespace {
+
+// The escapes of the data file: \t \n \r \\ and \xHH.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char next = text[++i];
+    if (next == 't') {
+      out += '\t';
+    } else if (next == 'n') {
+      out += '\n';
+    } else if (next == 'r') {
+      out += '\r';
+    } else if (next == 'x' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += next;
+    }
+  }
+  return out;
+}
+
+// One record of tests/data/api/input_validation.txt.
+class InputRuleTest : public testing::TestWithParam<test::KeyValueRecord> {};
+
+TEST_P(InputRuleTest, AnswersAsRecorded) {
+  const test::KeyValueRecord& r = GetParam();
+  std::string text = Unescape(r.Get("Text"));
+  if (r.values.count("Repeat")) {
+    const std::string unit = text;
+    text.clear();
+    for (int i = std::stoi(r.Get("Repeat")); i > 0; --i) text += unit;
+  }
+  const bool expected = r.Get("Valid") == "1";
+  const std::string& rule = r.Get("Rule");
+  if (rule == "TokenName") {
+    EXPECT_EQ(IsValidTokenName(text.c_str()), expected);
+  } else if (rule == "Url") {
+    EXPECT_EQ(IsValidUrl(text), expected);
+    if (r.values.count("After")) {
+      EXPECT_EQ(text, r.Get("After"));
+    }
+  } else if (rule == "UserName") {
+    EXPECT_EQ(IsValidUserName(text.c_str()), expected);
+  } else if (rule == "EnrollmentPin") {
+    EXPECT_EQ(IsValidEnrollmentPin(text.c_str()), expected);
+  } else if (rule == "SoftPin") {
+    EXPECT_EQ(IsValidSoftPin(text.c_str(), std::stoi(r.Get("Min")), std::stoi(r.Get("Max")),
+                             std::stoi(r.Get("Complex"))),
+              expected);
+  } else if (rule == "AlphaNumeric") {
+    EXPECT_EQ(IsAlphaNumeric(text.c_str()), expected);
+  } else if (rule == "Numeric") {
+    EXPECT_EQ(IsNumeric(text.c_str()), expected);
+  } else if (rule == "Repeated") {
+    EXPECT_EQ(IsRepeatedCharacter(text), expected);
+  } else if (rule == "Sequence") {
+    EXPECT_EQ(IsSequence(text), expected);
+  } else if (rule == "TokenPin") {
+    OVPolicy policy;
+    policy.SetPolicyString(r.Get("Policy"));
+    EXPECT_EQ(SetPin_Validation(policy, text.c_str()), expected ? 0 : 6002);
+  } else {
+    ADD_FAILURE() << "unknown rule " << rule;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(InputRules, InputRuleTest,
+                         testing::ValuesIn(test::ReadKeyValueRecords("api/input_validation.txt")),
+                         test::RecordName);
+
+TEST(InputRuleFileTest, HasRecords) {
+  EXPECT_GE(test::ReadKeyValueRecords("api/input_validation.txt").size(), 60u);
+}
+
+TEST(InputRuleTest, NullTextFailsEveryRule) {
+  const OVPolicy policy;
+  EXPECT_FALSE(IsAlphaNumeric(nullptr));
+  EXPECT_FALSE(IsNumeric(nullptr));
+  EXPECT_FALSE(IsValidUserName(nullptr));
+  EXPECT_FALSE(IsValidEnrollmentPin(nullptr));
+  EXPECT_FALSE(IsValidSoftPin(nullptr, 0, 8, 0));
+  EXPECT_EQ(SetPin_Validation(policy, nullptr), 6002);
+  EXPECT_EQ(SetPin_Validation_Level4(policy, nullptr), 6002);
+  EXPECT_EQ(SetPin_Validation_Level5(policy, nullptr), 6002);
+}
+
+// The level functions apply their own rule only: the caller has checked length and characters.
+TEST(InputRuleTest, LevelRulesOnTheirOwn) {
+  OVPolicy level3;
+  level3.SetPolicyString("9859");
+  EXPECT_EQ(SetPin_Validation_Level4(level3, "aaaaaaaa"), 0);
+  EXPECT_EQ(SetPin_Validation_Level4(level3, "a-b"), 6002);
+  OVPolicy level5;
+  level5.SetPolicyString("44688540");  // ALLOW_TRIVIAL_PIN 1, NUMERIC_ONLY_PIN 0
+  EXPECT_EQ(SetPin_Validation_Level5(level5, "13579"), 0);
+  EXPECT_EQ(SetPin_Validation_Level5(level5, "98765"), 6002);
+}
+
+}  // namespace
+}  // namespace ov

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string>
 
-#include "KeyValueRecords.h"
+#include "support/KeyValueRecords.h"
 #include "common/OVException.h"
 #include "encoding/Base32Checksum.h"
 #include "encoding/BitArray.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "KeyValueRecords.h"
+#include "support/KeyValueRecords.h"
 #include "encoding/Hex.h"
 
 namespace ov {

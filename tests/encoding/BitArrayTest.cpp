@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "KeyValueRecords.h"
+#include "support/KeyValueRecords.h"
 #include "encoding/Base32Checksum.h"
 
 namespace ov {

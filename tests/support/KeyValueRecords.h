@@ -1,4 +1,4 @@
-// A small reader for the known-answer files of this folder: "#" comment lines, records of
+// A small reader for the known-answer files under tests/data: "#" comment lines, records of
 // "Key = value" lines separated by blank lines. A value in double quotes keeps its blanks (the
 // quotes are removed); otherwise blanks around it are dropped. Each record remembers the line it
 // starts on, which names its test case, so a failure points at the data.
