@@ -1,5 +1,6 @@
 #include "api/OVHelper.h"
 
+#include "api/InputValidation.h"
 #include "api/TokenInfoRecords.h"
 #include "common/LogFacade.h"
 #include "platform/Platform.h"
@@ -95,9 +96,14 @@ int32_t OVHelper::OVSetPin_Validation(const char*) {
   return Unavailable(log);
 }
 
-int32_t OVHelper::OVSetOTP_Validation(const char*, int32_t, int32_t, int32_t) {
+int32_t OVHelper::OVSetOTP_Validation(const char* softPin, int32_t minLength, int32_t maxLength,
+                                      int32_t complexity) {
   LogScope log("OVHelper::OVSetOTP_Validation");
-  return Unavailable(log);
+  if (!IsValidSoftPin(softPin, minLength, maxLength, complexity)) {
+    log.Message("Error: IsValidSoftPin failed");
+    return log.Return(OV_ERR_INVALID_PARAM);
+  }
+  return log.Return(OV_OK);
 }
 
 int32_t OVHelper::OVHelper_SetPIN(const char*) {

@@ -86,14 +86,17 @@ bool IsPolicyLengthAllowed(const char* policy) {
   return length == 4 || (length >= 8 && length <= 12);
 }
 
-// The argument check of auto-enrollment. The text rules arrive with the input validation rules;
-// until then the required arguments and the token-name rule for a given device name are checked.
-bool OV_PerformAuto_Validation(const char* url, const char* userId, const char* password,
-                               const char* deviceName, const int32_t* minLength,
-                               const int32_t* maxLength, const int32_t* complexity) {
-  if (url == nullptr || userId == nullptr || password == nullptr) return false;
+// The argument check of auto-enrollment. The URL rule turns backslashes into slashes; the
+// corrected URL is the one used.
+bool OV_PerformAuto_Validation(std::string& url, const char* userId, const char* password,
+                               const char* softPin, const char* deviceName,
+                               const int32_t* minLength, const int32_t* maxLength,
+                               const int32_t* complexity) {
+  if (userId == nullptr || password == nullptr) return false;
   if (minLength == nullptr || maxLength == nullptr || complexity == nullptr) return false;
-  return deviceName == nullptr || IsValidTokenName(deviceName);
+  if (!IsValidUrl(url) || !IsValidUserName(userId) || !IsValidEnrollmentPin(password)) return false;
+  if (deviceName != nullptr && !IsValidTokenName(deviceName)) return false;
+  return softPin == nullptr || IsValidSoftPin(softPin, *minLength, *maxLength, *complexity);
 }
 
 }  // namespace
@@ -146,10 +149,12 @@ int32_t OV_PerformAutoEnrollmentA(const char* url, const char* userId, const cha
   log.Text("userId", userId);
   log.Text("deviceName", deviceName);
   log.Number("timeOutSeconds", timeOutSeconds);
-  const bool valid = OV_PerformAuto_Validation(url, userId, password, deviceName, softPinMinLength,
-                                               softPinMaxLength, softPinComplexity);
+  std::string checkedUrl = url != nullptr ? url : "";
+  const bool valid = url != nullptr &&
+                     OV_PerformAuto_Validation(checkedUrl, userId, password, softPin, deviceName,
+                                               softPinMinLength, softPinMaxLength, softPinComplexity);
   return log.Return(CallLocked(log, valid, [&](OVHelper& h) {
-    return h.OVHelper_PerformAutoEnrollment(url, userId, password, softPin, deviceName,
+    return h.OVHelper_PerformAutoEnrollment(checkedUrl.c_str(), userId, password, softPin, deviceName,
                                             timeOutSeconds, softPinMinLength, softPinMaxLength,
                                             softPinComplexity);
   }));

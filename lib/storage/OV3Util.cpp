@@ -1,6 +1,7 @@
 #include "storage/OV3Util.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,6 +23,8 @@ namespace ov::OV3Util {
 namespace {
 
 constexpr char kPrfUrn[] = "urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256";
+
+std::atomic<uint64_t> g_kekDerivations{0};
 
 [[noreturn]] void Fail(LogScope& log, const char* text) {
   log.Message(text);
@@ -231,11 +234,14 @@ SecureBytes getKEKBuff(std::string_view a0, std::string_view a1, std::string_vie
   saltText += device;
   saltText += a0;
   const SecureBytes salt = getSHA256Key(saltText.view(), slot);
+  g_kekDerivations.fetch_add(1, std::memory_order_relaxed);
   auto pbkdf2 = DSKPP_PRF_Factory::GetPBKDF2Instance(kPrfUrn);
   if (!pbkdf2) Fail(log, "Bad_Alloc");
   SecureBytes kek = pbkdf2->DoPBKDF2(password, salt, kKekIterations, 32);
   if (kek.empty()) Fail(log, "Error");
   return kek;
 }
+
+uint64_t KekDerivationCount() noexcept { return g_kekDerivations.load(std::memory_order_relaxed); }
 
 }  // namespace ov::OV3Util

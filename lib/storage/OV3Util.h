@@ -75,4 +75,8 @@ SecureBytes getSHA256Key(std::string_view s, int slot);
 SecureBytes getKEKBuff(std::string_view a0, std::string_view a1, std::string_view a2,
                        std::span<const uint8_t> password, int slot);
 
+// How many key-encryption keys this process has derived: each costs 10000 PBKDF2 iterations, so
+// tests and benchmarks count them to see what a read or a wrong PIN costs.
+uint64_t KekDerivationCount() noexcept;
+
 }  // namespace ov::OV3Util
