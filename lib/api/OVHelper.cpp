@@ -1,7 +1,7 @@
 #include "api/OVHelper.h"
 
 #include "api/InputValidation.h"
-#include "api/TokenInfoRecords.h"
+#include "common/TokenInfoRecords.h"
 #include "common/LogFacade.h"
 #include "platform/Platform.h"
 

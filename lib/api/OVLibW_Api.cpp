@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "api/Boundary.h"
-#include "api/TokenInfoRecords.h"
-#include "api/WideText.h"
+#include "common/TokenInfoRecords.h"
+#include "common/WideText.h"
 
 using namespace ov;
 

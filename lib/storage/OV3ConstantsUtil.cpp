@@ -43,6 +43,10 @@ void OV3ConstantsUtil::setMACAddress(int selector) {
   }
 }
 
+void OV3ConstantsUtil::setSlot(unsigned slot, std::string text) {
+  if (slot < kSlots) m_slots[slot] = std::move(text);
+}
+
 std::string OV3ConstantsUtil::getMACAddress(unsigned slot) const {
   return slot < kSlots ? m_slots[slot] : std::string();
 }

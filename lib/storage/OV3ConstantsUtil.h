@@ -25,6 +25,9 @@ class OV3ConstantsUtil {
   void setMACAddress(int selector);
   // The text of slot `slot`; an empty text above 4.
   std::string getMACAddress(unsigned slot) const;
+  // Puts a text into a slot until the next setMACAddress: for reading files whose keys were made
+  // under another device text (tests, tools).
+  void setSlot(unsigned slot, std::string text);
 
  private:
   OV3ConstantsUtil();

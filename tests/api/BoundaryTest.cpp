@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "api/OVHelper.h"
-#include "api/TokenInfoRecords.h"
-#include "api/WideText.h"
+#include "common/TokenInfoRecords.h"
+#include "common/WideText.h"
 #include "ov/ov_api.h"
 #include "platform/Platform.h"
 #include "support/FakeNamedMutex.h"

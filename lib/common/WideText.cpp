@@ -1,4 +1,4 @@
-#include "api/WideText.h"
+#include "common/WideText.h"
 
 #include <cstdint>
 

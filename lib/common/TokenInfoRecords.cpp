@@ -1,10 +1,10 @@
-#include "api/TokenInfoRecords.h"
+#include "common/TokenInfoRecords.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "api/WideText.h"
+#include "common/WideText.h"
 
 namespace ov {
 

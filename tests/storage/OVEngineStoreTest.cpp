@@ -1,0 +1,160 @@
+// Token files on disk: names, envelopes, saving and loading, crash safety.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "common/TokenInfoRecords.h"
+#include "encoding/Hex.h"
+#include "storage/OVEngineStore.h"
+#include "storage/StoragePaths.h"
+#include "support/StorageEnvironment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ov::OVEngineStore;
+
+// The store with the information a file keeps taken from its record (the engine proper fills it
+// from its policy as well).
+class TestStore : public OVEngineStore {
+ public:
+  explicit TestStore(const std::string& name) : OVEngineStore("KLSA_GA_8_2", name) {}
+  int32_t GetTokenInfo(OVTokenInfoA& info) override {
+    info.m_szTokenName = ov::DuplicateText(std::string_view(m_szTokenName));
+    info.m_szTokenPolicy = ov::DuplicateText(ov::TokenData::Text(m_TokenData.m_szPolicy));
+    info.m_szTokenSerialNo = ov::DuplicateText(ov::TokenData::Text(m_TokenData.m_szSerialNo));
+    info.m_nTokenState = static_cast<int32_t>(m_TokenData.m_nState);
+    info.m_nBadPinCount = m_nBadPinCount;
+    return OV_OK;
+  }
+  ov::TokenData& Record() { return m_TokenData; }
+  ov::OV3Properties& Properties() { return m_Properties; }
+  void SetOtpKey(std::string_view key) { m_szOtpKey = key; }
+  const ov::SecureString& OtpKey() const { return m_szOtpKey; }
+  void SetState(int32_t state) { m_nTokenState = state; }
+  const std::string& FileName() const { return m_szFileName; }
+  bool Load() { return GetTokenData(m_szUniqueID, TokenFilePath(), m_TokenData, true) &&
+                       ReadOV3FromFile(m_Properties, TokenFilePath(), m_szUniqueID, true); }
+};
+
+TEST(OVEngineStoreTest, FileNameIsThePassphraseKeyOfTheUpperCasedName) {
+  // 24 bytes: SHA-1 of "MY TOKEN" and SHA-1 of that, interleaved byte by byte.
+  uint8_t a[20], b[20];
+  unsigned length = 0;
+  EVP_Digest("MY TOKEN", 8, a, &length, EVP_sha1(), nullptr);
+  EVP_Digest(a, 20, b, &length, EVP_sha1(), nullptr);
+  std::vector<uint8_t> key;
+  for (int i = 0; i < 12; ++i) key.push_back(a[i]), key.push_back(b[i]);
+  const std::string expected = ov::HexEncode(key);
+  EXPECT_EQ(OVEngineStore::GetFileName("My Token"), expected);
+  EXPECT_EQ(OVEngineStore::GetFileName("my token"), expected);
+  EXPECT_EQ(OVEngineStore::GetFileName("MY TOKEN").size(), 48u);
+  EXPECT_NE(OVEngineStore::GetFileName("My Token2"), expected);
+  EXPECT_EQ(OVEngineStore::GetFileName(""), "");
+}
+
+TEST(OVEngineStoreTest, SavedTokenLoadsAgainWithItsSeed) {
+  for (const char* drive : {"internal", "usb-flash"}) {
+    ov::test::StorageEnvironment env(drive);
+    {
+      TestStore store("My Token");
+      store.Record().m_nCounters[0] = 42;
+      ov::TokenData::SetText(store.Record().m_szPolicy, "17840159");
+      store.SetState(ACTIVATED_STATE);
+      ASSERT_TRUE(store.SaveData()) << drive;
+      store.SetOtpKey("00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF");
+      ASSERT_EQ(store.EncryptOTPKey("1234"), OV_OK) << drive;
+      struct stat st {};
+      ASSERT_EQ(stat(store.TokenFilePath().c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    TestStore again("MY TOKEN");
+    ASSERT_TRUE(again.Load()) << drive;
+    EXPECT_EQ(ov::TokenData::Text(again.Record().m_szTokenName), "My Token") << "stored case wins";
+    EXPECT_EQ(again.Record().m_nCounters[0], 42);
+    EXPECT_EQ(again.Record().m_nState, static_cast<uint32_t>(ACTIVATED_STATE));
+    EXPECT_EQ(again.DecryptOTPKey("4321"), OV_ERR_OPERATION_FAILED);
+    ASSERT_EQ(again.DecryptOTPKey("1234"), OV_OK);
+    EXPECT_EQ(again.OtpKey().view(), "00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF");
+  }
+}
+
+TEST(OVEngineStoreTest, FilesAreBoundToTheirDriveAndUser) {
+  std::string machineFile;
+  {
+    ov::test::StorageEnvironment env("internal");
+    TestStore store("Bound");
+    ASSERT_TRUE(store.SaveData());
+    machineFile = store.TokenFilePath();
+  }
+  {
+    ov::test::StorageEnvironment env("internal", "somebody else");
+    TestStore store("Bound");
+    EXPECT_FALSE(store.Load()) << "another user's secret";
+  }
+  {
+    ov::test::StorageEnvironment env("usb-flash");
+    TestStore store("Bound");
+    const std::string usbFile = store.TokenFilePath();
+    fs::copy_file(machineFile, usbFile, fs::copy_options::overwrite_existing);
+    EXPECT_FALSE(store.Load()) << "machine file on a USB drive";
+    ASSERT_TRUE(store.SaveData());
+    fs::copy_file(usbFile, machineFile, fs::copy_options::overwrite_existing);
+  }
+  ov::test::StorageEnvironment env("internal");
+  TestStore store("Bound");
+  EXPECT_FALSE(store.Load()) << "USB file on the machine drive";
+}
+
+TEST(OVEngineStoreTest, RenameNeverReplacesAndRemoveIsQuietWithoutAFile) {
+  ov::test::StorageEnvironment env;
+  TestStore first("First token");
+  TestStore second("Second token");
+  ASSERT_TRUE(first.SaveData());
+  ASSERT_TRUE(second.SaveData());
+  EXPECT_FALSE(first.RenameFile(first.FileName(), second.FileName()));
+  EXPECT_TRUE(fs::exists(first.TokenFilePath()));
+  EXPECT_TRUE(first.RenameFile(first.FileName(), OVEngineStore::GetFileName("Third token")));
+  EXPECT_FALSE(fs::exists(first.TokenFilePath()));
+  EXPECT_EQ(second.RemoveTokenFile(), OV_OK);
+  EXPECT_FALSE(fs::exists(second.TokenFilePath()));
+  EXPECT_EQ(second.RemoveTokenFile(), OV_OK);
+}
+
+// A save is all or nothing: a process killed at any moment while saving leaves a file that opens
+// and holds one of the states it saved.
+TEST(OVEngineStoreTest, KilledWhileSavingLeavesTheOldOrTheNewFile) {
+  ov::test::StorageEnvironment env;
+  {
+    TestStore store("Crash test");
+    store.Record().m_nCounters[0] = 1;
+    ASSERT_TRUE(store.SaveData());
+  }
+  std::mt19937 random(12345);
+  for (int round = 0; round < 25; ++round) {
+    const pid_t child = fork();
+    if (child == 0) {
+      TestStore store("Crash test");
+      for (int32_t n = 2;; ++n) {
+        store.Record().m_nCounters[0] = n;
+        store.SaveData();
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    TestStore reader("Crash test");
+    ASSERT_TRUE(reader.Load()) << "round " << round;
+    EXPECT_GE(reader.Record().m_nCounters[0], 1);
+  }
+}
+
+}  // namespace

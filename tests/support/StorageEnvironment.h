@@ -1,0 +1,63 @@
+// The platform a storage or engine test runs on: the program on a chosen fixture drive
+// ("internal" for the machine drive, "usb-flash" for a USB drive), listed network adapters, a
+// clock the test sets and the user-bound protection of the test's private home. Caches of the
+// drive type and the device-identity list are reset on entry and exit.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/Platform.h"
+#include "platform/linux/LinuxUserProtect.h"
+#include "storage/OV3ConstantsUtil.h"
+#include "storage/Win_UsbFlash.h"
+#include "support/FakePlatform.h"
+
+namespace ov::test {
+
+class StorageEnvironment {
+ public:
+  explicit StorageEnvironment(const std::string& drive = "internal", const std::string& user = "me")
+      : m_exeFolder(PrivateHome::Root() / ("program-" + drive)),
+        m_drive(FixtureDrive(drive, (m_exeFolder / "orvanti").string())),
+        m_protect((PrivateHome::Root() / ("protect-" + user)).string(), getuid()),
+        m_scope(Services()) {
+    std::filesystem::create_directories(m_exeFolder);
+    adapters.adapters = std::vector<platform::NetworkAdapters::Adapter>{
+        {"eth0", {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}}};
+    Reset();
+  }
+  ~StorageEnvironment() { Reset(); }
+  StorageEnvironment(const StorageEnvironment&) = delete;
+  StorageEnvironment& operator=(const StorageEnvironment&) = delete;
+
+  // Forgets cached drive facts and reads the adapters again.
+  void Reset() {
+    Win_UsbFlash::ResetCaches();
+    OV3ConstantsUtil::getInstance().setMACAddress(4);
+  }
+  const std::filesystem::path& ExeFolder() const { return m_exeFolder; }
+
+  FakeClock clock;
+  FakeNetworkAdapters adapters;
+
+ private:
+  platform::Platform Services() {
+    platform::Platform p;
+    p.clock = &clock;
+    p.networkAdapters = &adapters;
+    p.driveIdentity = m_drive.get();
+    p.userProtect = &m_protect;
+    return p;
+  }
+
+  std::filesystem::path m_exeFolder;
+  std::unique_ptr<platform::SysfsDriveIdentity> m_drive;
+  platform::LinuxUserProtect m_protect;
+  platform::ScopedPlatform m_scope;
+};
+
+}  // namespace ov::test
