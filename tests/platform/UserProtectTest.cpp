@@ -69,7 +69,7 @@ TEST(UserProtectTest, ASecretOthersCouldReadIsRefused) {
   LinuxUserProtect protect(Folder("a"), getuid());
   ASSERT_TRUE(protect.Protect(kData, kEntropy).has_value());
   chmod((Folder("a") + "/user.key").c_str(), 0644);
-  EXPECT_FALSE(protect.Protect(kData, kEntropy).has_value());
+  EXPECT_FALSE(LinuxUserProtect(Folder("a"), getuid()).Protect(kData, kEntropy).has_value());
   EXPECT_FALSE(LinuxUserProtect("relative/folder", getuid()).Protect(kData, kEntropy).has_value());
 }
 

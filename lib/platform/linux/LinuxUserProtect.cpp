@@ -84,6 +84,12 @@ std::string LinuxUserProtect::DefaultSecretFolder() {
 }
 
 SecureBytes LinuxUserProtect::Secret(bool create) {
+  std::lock_guard lock(m_mutex);
+  if (m_secret.empty()) m_secret = LoadSecret(create);
+  return m_secret;
+}
+
+SecureBytes LinuxUserProtect::LoadSecret(bool create) {
   if (m_folder.empty() || m_folder[0] != '/') return {};
   const std::string path = m_folder + "/" + kSecretName;
   SecureBytes secret(kSecretSize);
@@ -113,7 +119,7 @@ SecureBytes LinuxUserProtect::Secret(bool create) {
     if (folder.get() >= 0) fsync(folder.get());
     return secret;
   }
-  return written && errno == EEXIST ? Secret(false) : SecureBytes{};
+  return written && errno == EEXIST ? LoadSecret(false) : SecureBytes{};
 }
 
 SecureBytes LinuxUserProtect::DeriveKey(std::span<const uint8_t> entropy, bool create) {

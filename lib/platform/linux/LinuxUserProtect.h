@@ -12,8 +12,10 @@
 // run as the same user, nor root, who can read the secret.
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <mutex>
+#include <string>
 
 #include "platform/UserProtect.h"
 
@@ -34,10 +36,15 @@ class LinuxUserProtect final : public UserProtect {
  private:
   // The user's secret, read or created; empty when neither works.
   SecureBytes Secret(bool create);
+  SecureBytes LoadSecret(bool create);
   SecureBytes DeriveKey(std::span<const uint8_t> entropy, bool create);
 
   std::string m_folder;
   uid_t m_uid;
+  // The secret once read or created: every protect and unprotect needs it, and a token file read
+  // opens several blobs.
+  std::mutex m_mutex;
+  SecureBytes m_secret;
 };
 
 }  // namespace ov::platform
