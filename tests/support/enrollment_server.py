@@ -22,6 +22,9 @@ JSON line in <dir>/events.jsonl.
   mac-line-breaks     the right MAC with a line break inside the base64 text
   slow-hello          answers the ClientHello only after --delay seconds
   slow-finished       answers the ClientNonce only after --delay seconds
+  long-reply          a ServerHello of more than 64 KiB (a long comment inside), sent in pieces
+  huge-reply          a ServerHello of more than 1 MiB
+  nul-after-reply     a NUL byte and more text after the ServerHello, inside the same write
 --certificate good|wrong-host|expired|untrusted chooses the server certificate: one for
 127.0.0.1, one for another host name, one that has expired, one from an authority that ca.pem
 does not hold.
@@ -241,14 +244,21 @@ class Enrollment:
                 "<dskpp:EncryptionKey><ds:KeyName>%s</ds:KeyName></dskpp:EncryptionKey>"
                 "<dskpp:KeyPackageFormat>%s</dskpp:KeyPackageFormat>"
                 "<dskpp:Payload><dskpp:Nonce>%s</dskpp:Nonce></dskpp:Payload>%s"
-                "</dskpp:KeyProvServerHello>" % (
+                "%s</dskpp:KeyProvServerHello>" % (
                     session_id, ROOT_NAMESPACES, KEY_TYPE, RSA_15, PRF_URN,
                     base64.b64encode(self.spki).decode(), KEY_PACKAGE,
-                    base64.b64encode(r_s).decode(), extensions))
+                    base64.b64encode(r_s).decode(), extensions, self.padding()))
         with self.lock:
             self.sessions[session_id] = {"user": user, "r_s": r_s, "client_hello": body,
                                          "server_hello": text.encode()}
         return text
+
+    def padding(self):
+        if "long-reply" in self.misbehave:
+            return "<!-- %s -->" % ("long reply " * 6600)
+        if "huge-reply" in self.misbehave:
+            return "<!-- %s -->" % ("huge reply " * 100000)
+        return ""
 
     def finished(self, session_id, status, inner=""):
         return ("<dskpp:KeyProvServerFinished Status='%s' SessionID='%s' Version='1.0' %s>%s"
@@ -349,6 +359,8 @@ def make_handler(enrollment):
                 self.send_error(400)
                 return
             payload = text.encode()
+            if "nul-after-reply" in enrollment.misbehave and root_name == "KeyProvClientHello":
+                payload += b"\0 not part of the reply"
             self.send_response(200)
             content_type = "application/dskpp+xml"
             if "content-type-param" in enrollment.misbehave:
@@ -372,6 +384,13 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
+def exit_with_parent(parent):
+    """A test that dies without stopping the server leaves no server behind."""
+    while os.getppid() == parent:
+        time.sleep(0.5)
+    os._exit(0)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--dir", required=True)
@@ -389,6 +408,7 @@ def main():
     server = Server(("127.0.0.1", 0), make_handler(enrollment))
     server.socket = context.wrap_socket(server.socket, server_side=True)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    threading.Thread(target=exit_with_parent, args=(os.getppid(),), daemon=True).start()
     print("READY %d" % server.server_address[1], flush=True)
     server.serve_forever()
 
