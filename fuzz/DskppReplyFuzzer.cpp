@@ -57,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!record) return 0;
 
   const bool hello = text.find(ov::dskpp::kServerHello) != std::string_view::npos;
-  Check(record->GetMessageType() ==
-        (hello ? ov::dskpp::kServerHello : ov::dskpp::kServerFinished));
+  Check(record->GetMessageType() == (hello ? ov::dskpp::kServerHello : ov::dskpp::kServerFinished));
   if (const auto* h = dynamic_cast<const ov::DSKPPServerHelloData*>(record.get())) {
     const bool noRule = h->minSoftPinLength == 0 && h->maxSoftPinLength == 0;
     Check(noRule || (h->minSoftPinLength >= ov::dskpp::kSoftPinMinLength &&

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(rest.size() >= host.size() + 1 + path.size());
   Check(rest.substr(rest.size() - path.size()) == path);
   Check(rest[rest.size() - path.size() - 1] == '/');
-  const std::string_view between = rest.substr(host.size(), rest.size() - path.size() - 1 - host.size());
+  const std::string_view between =
+      rest.substr(host.size(), rest.size() - path.size() - 1 - host.size());
   Check(between.empty() || (between[0] == ':' && between.find('/') == std::string_view::npos));
   if (between.empty()) Check(request.GetPortNumber() == (request.IsSecure() ? 443u : 80u));
   return 0;

@@ -29,8 +29,7 @@ bool SameText(std::string_view a, std::string_view b) noexcept {
 
 }  // namespace
 
-DSKPPClientCore::DSKPPClientCore(std::string_view serverNonce,
-                                 std::string_view encryptionAlgorithm,
+DSKPPClientCore::DSKPPClientCore(std::string_view serverNonce, std::string_view encryptionAlgorithm,
                                  std::string_view macAlgorithm, std::string_view keyName,
                                  DSKPPCore& core)
     : m_serverNonce(serverNonce),

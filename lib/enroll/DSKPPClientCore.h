@@ -52,8 +52,8 @@ class DSKPPCore;
 class DSKPPClientCore {
  public:
   static constexpr std::int32_t kIterationCount = 100000;
-  static constexpr std::int32_t kProvisioningKeyLength = 64;           // K_TOKEN of 32 bytes
-  static constexpr std::int32_t kLongProvisioningKeyLength = 192;      // K_TOKEN of 96 bytes
+  static constexpr std::int32_t kProvisioningKeyLength = 64;       // K_TOKEN of 32 bytes
+  static constexpr std::int32_t kLongProvisioningKeyLength = 192;  // K_TOKEN of 96 bytes
 
   // R_S, the encryption and MAC algorithms and K (base64 SubjectPublicKeyInfo) as the
   // ServerHello carried them. The core is the run's and must outlive this object.
@@ -75,7 +75,8 @@ class DSKPPClientCore {
   // ServerHello's exactly and the MAC must equal the computed one exactly as base64 text. Any
   // failure raises 6003 and leaves an earlier token key as it was.
   void VerifyKeyConfirmationMac(std::span<const std::string_view> messages,
-                                std::string_view receivedMac, std::string_view receivedMacAlgorithm);
+                                std::string_view receivedMac,
+                                std::string_view receivedMacAlgorithm);
 
   // The length of K_PROV in bytes (K_MAC and K_TOKEN are its halves): 64, or 192 for a token
   // policy with the "transign" field.

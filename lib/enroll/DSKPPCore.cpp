@@ -78,9 +78,8 @@ std::string DSKPPCore::EncryptClientNonce(std::string_view keyName,
 
 std::string DSKPPCore::CalculateAuthData(std::string_view userId, std::string_view password,
                                          std::int32_t iterationCount, std::string_view keyName,
-                                         std::string_view serverNonce,
-                                         std::string_view clientNonce, std::string_view url,
-                                         std::string_view macAlgorithm) {
+                                         std::string_view serverNonce, std::string_view clientNonce,
+                                         std::string_view url, std::string_view macAlgorithm) {
   LogScope log("DSKPPCore::CalculateAuthData");
   const std::string identifier = HexEncode(BytesOf(userId));
   const SecureString secret = HexEncodeSecret(BytesOf(password));

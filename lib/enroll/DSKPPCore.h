@@ -43,7 +43,8 @@ class DSKPPCore {
   const std::string* GetParsedValue(int index) const;
 
   // base64 of R_C encrypted under K (base64 of a DER SubjectPublicKeyInfo).
-  std::string EncryptClientNonce(std::string_view keyName, std::span<const std::uint8_t> clientNonce);
+  std::string EncryptClientNonce(std::string_view keyName,
+                                 std::span<const std::uint8_t> clientNonce);
   // base64 AD (DSKPPCrypto::CalcAuthData). K, R_S and R_C are base64 texts.
   std::string CalculateAuthData(std::string_view userId, std::string_view password,
                                 std::int32_t iterationCount, std::string_view keyName,

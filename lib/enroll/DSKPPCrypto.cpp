@@ -68,8 +68,7 @@ DSKPPCrypto::Keys DSKPPCrypto::DeriveKeys(Bytes key, Bytes serverNonce, Bytes cl
   const SecureBytes seed = CreateSaltBuffer(BytesOf(kKeyGenerationLabel), key, serverNonce);
   const SecureBytes provisioningKey = Prf(log, macAlgorithm, clientNonce, seed, dsLen);
   const auto half = provisioningKey.begin() + dsLen / 2;
-  return Keys{SecureBytes(provisioningKey.begin(), half),
-              SecureBytes(half, provisioningKey.end())};
+  return Keys{SecureBytes(provisioningKey.begin(), half), SecureBytes(half, provisioningKey.end())};
 }
 
 SecureBytes DSKPPCrypto::CreateKeyConfirmationMAC(Bytes macKey,

@@ -46,12 +46,23 @@ Text Bounded(Text piece, std::size_t capacity, const char* name) {
 void AppendEscaped(Text& out, std::string_view value) {
   for (const char c : value) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\'': out += "&apos;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -75,8 +86,8 @@ std::optional<std::string_view> View(const OptionalText& text) {
 Text FormatHeaderAttributes(const DSKPPData& header) {
   Text out;
   const std::pair<std::string_view, std::optional<std::string_view>> attributes[] = {
-      {"xmlns:pskc", View(header.pskcNamespace)}, {"xmlns:dskpp", View(header.dskppNamespace)},
-      {"xmlns:xenc", View(header.xencNamespace)}, {"xmlns:ds", View(header.dsNamespace)},
+      {"xmlns:pskc", View(header.pskcNamespace)},      {"xmlns:dskpp", View(header.dskppNamespace)},
+      {"xmlns:xenc", View(header.xencNamespace)},      {"xmlns:ds", View(header.dsNamespace)},
       {"xmlns:ovdskpp", View(header.vendorNamespace)}, {"Version", View(header.version)}};
   for (const auto& [name, value] : attributes) {
     const Text attribute = FormatAttribute(name, value);
@@ -138,7 +149,8 @@ std::string HexOf(std::string_view text) {
 
 Text FormatDeviceIdentifierData(const DSKPPClientHelloData& record) {
   Text info = FormatHeader("ovdskpp:OVInfo", {});
-  if (record.userId) info += SetNodeValue("ovdskpp:userID", std::string_view(HexOf(*record.userId)));
+  if (record.userId)
+    info += SetNodeValue("ovdskpp:userID", std::string_view(HexOf(*record.userId)));
   info += SetNodeValue("ovdskpp:Capability", std::string_view(std::to_string(record.capability)));
   info += SetNodeValue("ovdskpp:DeviceType", View(record.deviceType));
   info += SetNodeValue("ovdskpp:DeviceVersion", View(record.deviceVersion));
@@ -157,8 +169,8 @@ Text FormatMac(const DSKPPClientNonceData& record) {
 
 Text FormatAuthenticationCodeMac(const DSKPPClientNonceData& record) {
   Text out = FormatHeader("dskpp:AuthenticationCodeMac", {});
-  out += SetNodeValue("dskpp:IterationCount",
-                      std::string_view(std::to_string(record.iterationCount)));
+  out +=
+      SetNodeValue("dskpp:IterationCount", std::string_view(std::to_string(record.iterationCount)));
   out += FormatMac(record);
   out += FormatFooter("dskpp:AuthenticationCodeMac");
   return Bounded(std::move(out), kPieceCapacity, "FormatAuthenticationCodeMac");
@@ -166,7 +178,8 @@ Text FormatAuthenticationCodeMac(const DSKPPClientNonceData& record) {
 
 Text FormatAuthenticationData(const DSKPPClientNonceData& record) {
   Text out = FormatHeader("dskpp:AuthenticationData", {});
-  if (record.clientId) out += SetNodeValue("dskpp:ClientID", std::string_view(HexOf(*record.clientId)));
+  if (record.clientId)
+    out += SetNodeValue("dskpp:ClientID", std::string_view(HexOf(*record.clientId)));
   out += FormatAuthenticationCodeMac(record);
   out += FormatFooter("dskpp:AuthenticationData");
   return Bounded(std::move(out), kAuthenticationDataCapacity, "FormatAuthenticationData");
@@ -188,7 +201,8 @@ Text FormatExtensions(const DSKPPClientNonceData& record) {
   if (!attributes.empty() && !xsi.empty()) attributes += ' ';
   attributes += xsi;
   Text out = FormatHeader("dskpp:Extensions", attributes);
-  out += FormatHeader("dskpp:Extension", FormatAttribute("xsi:type", View(record.vendorExtensionType)));
+  out += FormatHeader("dskpp:Extension",
+                      FormatAttribute("xsi:type", View(record.vendorExtensionType)));
   out += FormatExtensionData(record);
   out += FormatFooter("dskpp:Extension");
   out += FormatFooter("dskpp:Extensions");
@@ -358,7 +372,8 @@ struct DSKPPXml::Parser {
 
   static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
     auto& self = *static_cast<Parser*>(data);
-    if (self.captureDepth >= 0 && length > 0) self.text.append(text, static_cast<std::size_t>(length));
+    if (self.captureDepth >= 0 && length > 0)
+      self.text.append(text, static_cast<std::size_t>(length));
   }
 };
 
@@ -504,7 +519,8 @@ SecureString DSKPPXml::FormatClientHelloMsg(const DSKPPClientHelloData& record) 
   out += SetChildrenValues("dskpp:SupportedKeyTypes", "dskpp:Algorithm", {record.keyType});
   out += SetChildrenValues("dskpp:SupportedEncryptionAlgorithms", "dskpp:Algorithm",
                            {record.encryptionAlgorithm});
-  out += SetChildrenValues("dskpp:SupportedMacAlgorithms", "dskpp:Algorithm", {record.macAlgorithm});
+  out +=
+      SetChildrenValues("dskpp:SupportedMacAlgorithms", "dskpp:Algorithm", {record.macAlgorithm});
   out += SetChildrenTags("dskpp:SupportedProtocolVariants", {record.protocolVariant});
   out += SetChildrenValues("dskpp:SupportedKeyPackages", "dskpp:KeyPackageFormat",
                            {record.keyPackageFormat});

@@ -80,8 +80,8 @@ std::optional<std::uint32_t> PortValue(std::string_view text) {
 
 // The proxy libcurl is to use for a libproxy answer: "" for a direct connection.
 std::string CurlProxyOf(std::string_view proxy) {
-  static constexpr std::string_view kKnown[] = {"http://",    "https://",   "socks4://",
-                                                "socks4a://", "socks5://",  "socks5h://"};
+  static constexpr std::string_view kKnown[] = {"http://",    "https://",  "socks4://",
+                                                "socks4a://", "socks5://", "socks5h://"};
   for (const auto scheme : kKnown) {
     if (proxy.substr(0, scheme.size()) == scheme) return std::string(proxy);
   }

@@ -34,9 +34,9 @@ TEST_P(DskppVectors, CoreComputesTheKnownValues) {
   DSKPPCore core;
   ASSERT_TRUE(core.Initialize());
   EXPECT_EQ(core.CalculateAuthData(r.Text("UserId"), r.Text("Password"),
-                                   static_cast<std::int32_t>(r.Int("Iterations")), r.Text("KeyName"),
-                                   r.Text("ServerNonce"), r.Text("ClientNonce"), r.Text("Url"),
-                                   dskpp::kMacAlgorithm),
+                                   static_cast<std::int32_t>(r.Int("Iterations")),
+                                   r.Text("KeyName"), r.Text("ServerNonce"), r.Text("ClientNonce"),
+                                   r.Text("Url"), dskpp::kMacAlgorithm),
             r.Text("AuthData"));
   const auto [macKey, tokenKey] =
       core.DeriveKeys(r.Text("KeyName"), r.Text("ServerNonce"), r.Text("ClientNonce"),
@@ -119,22 +119,22 @@ TEST_P(KeyConfirmationFails, With6003AndTheEarlierKeyKept) {
 INSTANTIATE_TEST_SUITE_P(
     Table, KeyConfirmationFails,
     ::testing::Values(
-        Tamper{"mac_with_line_break",
-               [](auto&, std::string& mac, auto&) { mac.insert(20, "\n"); }},
+        Tamper{"mac_with_line_break", [](auto&, std::string& mac, auto&) { mac.insert(20, "\n"); }},
         Tamper{"mac_lower_case",
                [](auto&, std::string& mac, auto&) {
                  for (char& c : mac) c = static_cast<char>(std::tolower(c));
                }},
         Tamper{"mac_empty", [](auto&, std::string& mac, auto&) { mac.clear(); }},
-        Tamper{"client_hello_one_blank_more",
-               [](std::vector<std::string>& m, auto&, auto&) { m[0].insert(m[0].find('>') + 1, " "); }},
+        Tamper{"client_hello_one_blank_more", [](std::vector<std::string>& m, auto&,
+                                                 auto&) { m[0].insert(m[0].find('>') + 1, " "); }},
         Tamper{"server_hello_byte_changed",
                [](std::vector<std::string>& m, auto&, auto&) { m[1][5] ^= 1; }},
         Tamper{"client_nonce_missing",
                [](std::vector<std::string>& m, auto&, auto&) { m.pop_back(); }},
         Tamper{"no_messages", [](std::vector<std::string>& m, auto&, auto&) { m.clear(); }},
         Tamper{"algorithm_letter_case",
-               [](auto&, auto&, std::string& a) { a = "URN:ietf:params:xml:ns:keyprov:dskpp:prf-sha256"; }},
+               [](auto&, auto&,
+                  std::string& a) { a = "URN:ietf:params:xml:ns:keyprov:dskpp:prf-sha256"; }},
         Tamper{"algorithm_empty", [](auto&, auto&, std::string& a) { a.clear(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -113,27 +113,22 @@ TEST_P(FieldCapacity, LongestValueFitsAndOneMoreIsRefused) {
 // value in the piece that fills up first.
 INSTANTIATE_TEST_SUITE_P(
     Pieces, FieldCapacity,
-    ::testing::Values(
-        Overflow{"soft_pin", 255,  // the whole "dskpp:Extensions" element holds 511
-                 [](DSKPPClientNonceData& n, DSKPPClientHelloData&, const std::string& v) {
-                   n.softPin = SecureString(v);
-                 },
-                 false},
-        Overflow{"session_id", 223,  // the root start tag holds 511
-                 [](DSKPPClientNonceData& n, DSKPPClientHelloData&, const std::string& v) {
-                   n.sessionId = v;
-                 },
-                 false},
-        Overflow{"encrypted_nonce", 466,  // its element holds 511
-                 [](DSKPPClientNonceData& n, DSKPPClientHelloData&, const std::string& v) {
-                   n.encryptedNonce = v;
-                 },
-                 false},
-        Overflow{"device_type", 470,  // its element holds 511
-                 [](DSKPPClientNonceData&, DSKPPClientHelloData& h, const std::string& v) {
-                   h.deviceType = v;
-                 },
-                 true}),
+    ::testing::Values(Overflow{"soft_pin", 255,  // the whole "dskpp:Extensions" element holds 511
+                               [](DSKPPClientNonceData& n, DSKPPClientHelloData&,
+                                  const std::string& v) { n.softPin = SecureString(v); },
+                               false},
+                      Overflow{"session_id", 223,  // the root start tag holds 511
+                               [](DSKPPClientNonceData& n, DSKPPClientHelloData&,
+                                  const std::string& v) { n.sessionId = v; },
+                               false},
+                      Overflow{"encrypted_nonce", 466,  // its element holds 511
+                               [](DSKPPClientNonceData& n, DSKPPClientHelloData&,
+                                  const std::string& v) { n.encryptedNonce = v; },
+                               false},
+                      Overflow{"device_type", 470,  // its element holds 511
+                               [](DSKPPClientNonceData&, DSKPPClientHelloData& h,
+                                  const std::string& v) { h.deviceType = v; },
+                               true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DSKPPXmlFormat, EscapedTextCountsAgainstTheCapacity) {
@@ -187,19 +182,22 @@ TEST_P(SoftPinRule, FollowsTheLengthRule) {
   EXPECT_EQ(hello->collectDeviceName, r.Int("ExpectCollect") != 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, SoftPinRule,
-                         ::testing::ValuesIn(test::LoadVectorFile("enroll/server_hello_pin_rule.vec")),
-                         test::VectorRecordName);
+INSTANTIATE_TEST_SUITE_P(
+    Table, SoftPinRule,
+    ::testing::ValuesIn(test::LoadVectorFile("enroll/server_hello_pin_rule.vec")),
+    test::VectorRecordName);
 
 constexpr const char* kServerHello =
     "<dskpp:KeyProvServerHello Version='1.0' Status='Continue' SessionID='S-1&amp;2' "
     "xmlns:dskpp='urn:ietf:params:xml:ns:keyprov:dskpp' xmlns:ovdskpp='urn:kelsa-inc:ov:dskppext'>"
     "<dskpp:KeyType>urn:ietf:params:xml:ns:keyprov:pskc:hotp</dskpp:KeyType>"
-    "<dskpp:EncryptionAlgorithm>http://www.w3.org/2001/04/xmlenc#rsa_1_5</dskpp:EncryptionAlgorithm>"
+    "<dskpp:EncryptionAlgorithm>http://www.w3.org/2001/04/xmlenc#rsa_1_5</"
+    "dskpp:EncryptionAlgorithm>"
     "<dskpp:MacAlgorithm>urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256</dskpp:MacAlgorithm>"
     "<dskpp:EncryptionKey><ds:KeyName>\n  MIIB\n  IjAN\n</ds:KeyName></dskpp:EncryptionKey>"
     "<dskpp:KeyPackageFormat>urn:ietf:params:xml:ns:keyprov:dskpp:pskc-key-container"
-    "</dskpp:KeyPackageFormat><dskpp:Payload><dskpp:Nonce>AAEC\r\nAwQF</dskpp:Nonce></dskpp:Payload>"
+    "</dskpp:KeyPackageFormat><dskpp:Payload><dskpp:Nonce>AAEC\r\nAwQF</dskpp:Nonce></"
+    "dskpp:Payload>"
     "</dskpp:KeyProvServerHello>";
 
 TEST(DSKPPXmlParse, ServerHelloValuesArriveWhole) {
@@ -227,7 +225,8 @@ constexpr const char* kServerFinished =
     "<pskc:Key Id='K1' Algorithm='urn:ietf:params:xml:ns:keyprov:pskc:hotp'>"
     "<pskc:KeyProfileId>policy &amp; more</pskc:KeyProfileId>"
     "<pskc:Policy><pskc:KeyUsage>OTP</pskc:KeyUsage></pskc:Policy></pskc:Key>"
-    "<dskpp:Mac MacAlgorithm='urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256'>ab+/\ncd==</dskpp:Mac>"
+    "<dskpp:Mac "
+    "MacAlgorithm='urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256'>ab+/\ncd==</dskpp:Mac>"
     "</dskpp:KeyProvServerFinished>";
 
 TEST(DSKPPXmlParse, ServerFinishedValuesArriveWhole) {
@@ -251,10 +250,10 @@ TEST(DSKPPXmlParse, ServerFinishedValuesArriveWhole) {
 
 TEST(DSKPPXmlParse, EmptyElementStaysEmpty) {
   DSKPPXml xml;
-  const auto record = xml.ParseMsg(
-      "1.0",
-      "<dskpp:KeyProvServerFinished Status='Success'><pskc:SerialNo></pskc:SerialNo>\n"
-      "<pskc:KeyProfileId>P</pskc:KeyProfileId></dskpp:KeyProvServerFinished>");
+  const auto record =
+      xml.ParseMsg("1.0",
+                   "<dskpp:KeyProvServerFinished Status='Success'><pskc:SerialNo></pskc:SerialNo>\n"
+                   "<pskc:KeyProfileId>P</pskc:KeyProfileId></dskpp:KeyProvServerFinished>");
   const auto* finished = dynamic_cast<const DSKPPServerFinishedData*>(record.get());
   ASSERT_NE(finished, nullptr);
   EXPECT_EQ(finished->serialNumber, "");

@@ -25,8 +25,11 @@ using test::EnrollmentServer;
 struct Credentials {
   Credentials(std::string u, std::string p, std::optional<std::string> pin = std::nullopt,
               std::string device = "test-laptop", std::int32_t dsLen = 64)
-      : user(std::move(u)), password(std::move(p)), softPin(std::move(pin)),
-        deviceName(std::move(device)), provisioningKeyLength(dsLen) {}
+      : user(std::move(u)),
+        password(std::move(p)),
+        softPin(std::move(pin)),
+        deviceName(std::move(device)),
+        provisioningKeyLength(dsLen) {}
   std::string user;
   std::string password;
   std::optional<std::string> softPin;
@@ -71,8 +74,10 @@ Outcome RunExchange(const std::string& url, const Credentials& c) {
     const bool sent = http.HttpSendMessage() == 0;
     out.contentType = http.GetContentType();
     out.pragma = http.GetPragma();
-    if (!sent) out.stage = "transport";
-    else if (!HeadersAsRequired(http)) out.stage = "headers";
+    if (!sent)
+      out.stage = "transport";
+    else if (!HeadersAsRequired(http))
+      out.stage = "headers";
     return out.stage.empty();
   };
 
@@ -202,13 +207,13 @@ TEST_P(Provisioning, ClientHoldsTheServersTokenKeyPolicyAndSerial) {
 
 INSTANTIATE_TEST_SUITE_P(
     Users, Provisioning,
-    ::testing::Values(User{"plain", Credentials("alice", "secret"), 32, 0, 0, false},
-                      // The server's user table asks bob for a soft PIN of 4 to 8 characters and
-                      // for the device name; his password holds characters that XML escapes.
-                      User{"soft_pin_and_device_name",
-                           Credentials("bob", "pa&ss<word>", "abc12", "desk <&> top"), 32, 4, 8, true},
-                      User{"long_key", Credentials("carol", "hunter2", std::nullopt, "x", 192), 96, 0, 0,
-                           false}),
+    ::testing::Values(
+        User{"plain", Credentials("alice", "secret"), 32, 0, 0, false},
+        // The server's user table asks bob for a soft PIN of 4 to 8 characters and
+        // for the device name; his password holds characters that XML escapes.
+        User{"soft_pin_and_device_name", Credentials("bob", "pa&ss<word>", "abc12", "desk <&> top"),
+             32, 4, 8, true},
+        User{"long_key", Credentials("carol", "hunter2", std::nullopt, "x", 192), 96, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EnrollmentExchange, BothPassesShareOneConnectionAndCarryTheRequestHeaders) {
@@ -259,7 +264,10 @@ TEST_F(EnrollmentExchange, UnknownAuthorityIsRefusedWithoutTheTrustSetting) {
 struct Misbehaviour {
   Misbehaviour(const char* n, std::vector<std::string> a, std::string s,
                std::optional<std::string> e = std::nullopt, std::int32_t t = 20)
-      : name(n), arguments(std::move(a)), stage(std::move(s)), errorText(std::move(e)),
+      : name(n),
+        arguments(std::move(a)),
+        stage(std::move(s)),
+        errorText(std::move(e)),
         timeOutSeconds(t) {}
   const char* name;
   std::vector<std::string> arguments;
@@ -293,8 +301,8 @@ TEST_P(ServerMisbehaves, RunStopsAtTheCheckThatCatchesIt) {
 INSTANTIATE_TEST_SUITE_P(
     Switches, ServerMisbehaves,
     ::testing::Values(
-        Misbehaviour{"content_type_with_parameter", {"--misbehave", "content-type-param"},
-                     "headers"},
+        Misbehaviour{
+            "content_type_with_parameter", {"--misbehave", "content-type-param"}, "headers"},
         Misbehaviour{"no_pragma", {"--misbehave", "no-pragma"}, "headers"},
         Misbehaviour{"abort", {"--misbehave", "abort"}, "status", "Enrollment refused & logged"},
         Misbehaviour{"expired", {"--misbehave", "expired"}, "status", "Enrollment expired"},
@@ -302,9 +310,15 @@ INSTANTIATE_TEST_SUITE_P(
         Misbehaviour{"mac_over_other_client_hello", {"--misbehave", "mac-blank"}, "mac"},
         Misbehaviour{"mac_with_line_break", {"--misbehave", "mac-line-breaks"}, "mac"},
         Misbehaviour{"slow_server_hello",
-                     {"--misbehave", "slow-hello", "--delay", "4"}, "transport", std::nullopt, 1},
+                     {"--misbehave", "slow-hello", "--delay", "4"},
+                     "transport",
+                     std::nullopt,
+                     1},
         Misbehaviour{"slow_server_finished",
-                     {"--misbehave", "slow-finished", "--delay", "4"}, "transport", std::nullopt, 1},
+                     {"--misbehave", "slow-finished", "--delay", "4"},
+                     "transport",
+                     std::nullopt,
+                     1},
         // The key confirmation MAC covers the ServerHello as received, so a byte lost or moved
         // while reading a reply in pieces would show as a wrong MAC.
         Misbehaviour{"reply_in_many_pieces", {"--misbehave", "long-reply"}, "ok"},

@@ -46,8 +46,8 @@ EnrollmentServer::EnrollmentServer(const std::vector<std::string>& arguments) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  const int spawned = posix_spawn(&m_pid, argv[0].c_str(), &actions, nullptr, pointers.data(),
-                                  environ);
+  const int spawned =
+      posix_spawn(&m_pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
   if (spawned != 0) {
