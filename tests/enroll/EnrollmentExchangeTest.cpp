@@ -167,6 +167,12 @@ class EnrollmentExchange : public ::testing::Test {
   static void Trust(const EnrollmentServer& server) {
     setenv(HttpRequest::kCaFileVariable, server.CaFile().c_str(), 1);
   }
+  // A proxy of the machine running the tests is not to come between the client and the local
+  // server.
+  void SetUp() override {
+    setenv("no_proxy", "127.0.0.1", 1);
+    setenv("NO_PROXY", "127.0.0.1", 1);
+  }
   void TearDown() override { unsetenv(HttpRequest::kCaFileVariable); }
 };
 
@@ -259,6 +265,22 @@ TEST_F(EnrollmentExchange, UnknownAuthorityIsRefusedWithoutTheTrustSetting) {
   ASSERT_TRUE(server.Ok()) << server.Error();
   EXPECT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "transport");
   EXPECT_TRUE(EventsOf(server, "request").empty());
+}
+
+// Proxies come from libproxy, which reads the environment among other places: a proxy named
+// there is used (here one that refuses every connection), unless the host is exempted.
+TEST_F(EnrollmentExchange, ProxyFromTheEnvironmentIsUsedUnlessExempted) {
+  EnrollmentServer server;
+  ASSERT_TRUE(server.Ok()) << server.Error();
+  Trust(server);
+  setenv("https_proxy", "http://127.0.0.1:9", 1);
+  unsetenv("no_proxy");
+  unsetenv("NO_PROXY");
+  EXPECT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "transport");
+  EXPECT_TRUE(EventsOf(server, "request").empty());
+  setenv("no_proxy", "127.0.0.1", 1);
+  EXPECT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "ok");
+  unsetenv("https_proxy");
 }
 
 struct Misbehaviour {
