@@ -1,0 +1,434 @@
+#include "enroll/HttpRequest.h"
+
+#include <curl/curl.h>
+#include <proxy.h>
+
+#include <cctype>
+#include <cstdlib>
+
+#include "common/LogFacade.h"
+#include "ov/ov_api.h"
+
+namespace ov {
+
+namespace {
+
+constexpr std::string_view kHttpsTag = "https://";
+constexpr std::string_view kHttpTag = "http://";
+
+// The request headers, in the order they are added.
+constexpr const char* kRequestHeaders[] = {
+    "Content-Type: application/dskpp+xml", "Pragma: no-cache", "Content-Language: en-us",
+    "Accept: application/dskpp+xml", "Cache-Control: no-cache, no-store",
+    // Not a sixth header: an empty value stops libcurl from adding "Expect: 100-continue" to
+    // larger bodies.
+    "Expect:"};
+
+struct CurlFree {
+  void operator()(CURL* p) const noexcept { curl_easy_cleanup(p); }
+  void operator()(CURLU* p) const noexcept { curl_url_cleanup(p); }
+  void operator()(curl_slist* p) const noexcept { curl_slist_free_all(p); }
+  void operator()(char* p) const noexcept { curl_free(p); }
+};
+
+struct ProxyFree {
+  void operator()(pxProxyFactory* p) const noexcept { px_proxy_factory_free(p); }
+  void operator()(char** p) const noexcept { px_proxy_factory_free_proxies(p); }
+};
+
+bool GlobalInit() {
+  static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  return ok;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// The leading number of a port text in the manner of atol (blanks, a sign, digits; no digits give
+// 0); nothing for a value outside 0..65535, which would name another port once cut to 16 bits.
+std::optional<std::uint32_t> PortValue(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 65535) return std::nullopt;
+  }
+  if (negative && value != 0) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+// The proxy libcurl is to use for a libproxy answer: "" for a direct connection.
+std::string CurlProxyOf(std::string_view proxy) {
+  static constexpr std::string_view kKnown[] = {"http://",    "https://",  "socks4://",
+                                                "socks4a://", "socks5://", "socks5h://"};
+  for (const auto scheme : kKnown) {
+    if (proxy.substr(0, scheme.size()) == scheme) return std::string(proxy);
+  }
+  if (proxy.substr(0, 8) == "socks://") return "socks5://" + std::string(proxy.substr(8));
+  return {};
+}
+
+}  // namespace
+
+// The open session: the libcurl handle that keeps the connection, the proxy resolver, and what
+// the callbacks gather while an exchange runs.
+struct HttpRequest::Session {
+  std::unique_ptr<CURL, CurlFree> curl;
+  std::unique_ptr<pxProxyFactory, ProxyFree> proxies;
+  std::unique_ptr<curl_slist, CurlFree> headers;
+  std::string url;  // as rebuilt from the parsed parts
+  char error[CURL_ERROR_SIZE] = {};
+  // Gathered during one exchange.
+  std::string body;
+  bool bodyTooLong = false;
+  std::optional<std::string> contentType;
+  std::optional<std::string> cacheControl;
+  std::optional<std::string> pragma;
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto& self = *static_cast<Session*>(user);
+    const std::size_t length = size * count;
+    // Only the text before a NUL of each piece read is kept.
+    const std::string_view piece(data, length);
+    const std::string_view text = piece.substr(0, piece.find('\0'));
+    if (self.body.size() + text.size() > kMaxResponseBody) {
+      self.bodyTooLong = true;
+      return 0;  // ends the transfer with a write error
+    }
+    self.body.append(text);
+    return length;
+  }
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto& self = *static_cast<Session*>(user);
+    const std::size_t length = size * count;
+    const std::string_view line(data, length);
+    if (line.substr(0, 5) == "HTTP/") {
+      // A new response (after an interim one): its headers replace whatever came before.
+      self.contentType.reset();
+      self.cacheControl.reset();
+      self.pragma.reset();
+      return length;
+    }
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return length;
+    const std::string_view name = Trim(line.substr(0, colon));
+    const std::string_view value = Trim(line.substr(colon + 1));
+    std::optional<std::string>* target = nullptr;
+    if (EqualNoCase(name, "Content-Type")) target = &self.contentType;
+    if (EqualNoCase(name, "Cache-Control")) target = &self.cacheControl;
+    if (EqualNoCase(name, "Pragma")) target = &self.pragma;
+    if (target != nullptr) {
+      // A header sent more than once reads as one list, the way HTTP defines it.
+      if (*target) {
+        **target += ", ";
+        **target += value;
+      } else {
+        *target = std::string(value);
+      }
+    }
+    return length;
+  }
+};
+
+HttpRequest::HttpRequest() = default;
+HttpRequest::~HttpRequest() = default;
+
+void HttpRequest::SetURL(std::optional<std::string_view> url) {
+  LogScope log("HttpRequest::SetURL");
+  if (!url) return;
+  log.Text("szURL", *url);
+  m_szURL = std::string(*url);
+}
+
+void HttpRequest::SetTimeOut(std::int32_t seconds) {
+  LogScope log("HttpRequest::SetTimeOut");
+  log.Number("dwTimeOut", seconds);
+  if (seconds == -1) {
+    m_dwTimeOut = kDefaultTimeOutMs;
+  } else if (static_cast<std::uint32_t>(seconds) < 2147484u) {
+    m_dwTimeOut = static_cast<std::uint32_t>(seconds) * 1000u;
+  } else {
+    m_dwTimeOut = 0;
+  }
+}
+
+bool HttpRequest::IsValidUrl() {
+  LogScope log("HttpRequest::IsValidUrl");
+  if (!m_szURL) {
+    log.Message("URL is NULL");
+    return false;
+  }
+  const std::string_view url = *m_szURL;
+  if (url.substr(0, kHttpsTag.size()) == kHttpsTag) {
+    m_bSecure = true;
+    return ParseUrl(kHttpsTag.size());
+  }
+  if (url.substr(0, kHttpTag.size()) == kHttpTag) {
+    m_bSecure = false;
+    return ParseUrl(kHttpTag.size());
+  }
+  log.Message("Unknown scheme");
+  return false;
+}
+
+bool HttpRequest::ParseUrl(std::size_t nHttpTagLen) {
+  LogScope log("HttpRequest::ParseUrl");
+  log.Number("nHttpTagLen", static_cast<std::int32_t>(nHttpTagLen));
+  if (!m_szURL || m_szURL->size() < nHttpTagLen) return false;
+  const std::string_view rest = std::string_view(*m_szURL).substr(nHttpTagLen);
+  const auto slash = rest.find('/');
+  if (slash == std::string_view::npos) {
+    log.Message("INVALID_PARAM_OR_STATE");
+    return false;
+  }
+  const auto colon = rest.find(':');
+  std::uint32_t port = m_bSecure ? 443 : 80;
+  std::string_view host = rest.substr(0, slash);
+  if (colon < slash) {
+    host = rest.substr(0, colon);
+    const auto value = PortValue(rest.substr(colon + 1, slash - colon - 1));
+    if (!value) {
+      log.Message("Invalid port");
+      return false;
+    }
+    // An empty or non-numeric port text reads as 0: the scheme's default port.
+    port = *value;
+  }
+  m_serverName = std::string(host);
+  m_relativePath = std::string(rest.substr(slash + 1));
+  m_dwPortNumber = port;
+  log.Text("szServerName", m_serverName);
+  log.Text("szRelativePath", m_relativePath);
+  log.Number("dwPortNumber", static_cast<std::int32_t>(port));
+  return true;
+}
+
+std::int32_t HttpRequest::HttpConnect() {
+  LogScope log("HttpRequest::HttpConnect");
+  if (!IsValidUrl()) return log.Return(OV_ERR_INVALID_PARAM);
+  if (!HttpOpenSession() || !HttpConnectServer()) {
+    m_session.reset();
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  return log.Return(OV_OK);
+}
+
+bool HttpRequest::HttpOpenSession() {
+  LogScope log("HttpRequest::HttpOpenSession");
+  if (!GlobalInit()) {
+    log.Message("curl_global_init failed");
+    return false;
+  }
+  auto session = std::make_unique<Session>();
+  session->curl.reset(curl_easy_init());
+  if (!session->curl) {
+    log.Message("curl_easy_init failed");
+    return false;
+  }
+  // Without a resolver every request goes out directly.
+  session->proxies.reset(px_proxy_factory_new());
+  if (!session->proxies) log.Message("px_proxy_factory_new failed");
+
+  CURL* curl = session->curl.get();
+  const std::string agent(kUserAgent);
+  bool ok = curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, session->error) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Session::OnBody) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_WRITEDATA, session.get()) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Session::OnHeader) == CURLE_OK &&
+            curl_easy_setopt(curl, CURLOPT_HEADERDATA, session.get()) == CURLE_OK;
+  if (const char* caFile = std::getenv(kCaFileVariable); caFile != nullptr && *caFile != '\0') {
+    log.Text("caFile", caFile);
+    ok = ok && curl_easy_setopt(curl, CURLOPT_CAINFO, caFile) == CURLE_OK;
+  }
+  if (!ok) {
+    log.Message("Session options refused");
+    return false;
+  }
+  m_session = std::move(session);
+  return true;
+}
+
+bool HttpRequest::HttpConnectServer() {
+  LogScope log("HttpRequest::HttpConnectServer");
+  std::string url = m_bSecure ? std::string(kHttpsTag) : std::string(kHttpTag);
+  url += m_serverName;
+  if (m_dwPortNumber != 0) url += ":" + std::to_string(m_dwPortNumber);
+  url += "/" + m_relativePath;
+
+  // libcurl must see the same host as the URL check did.
+  std::unique_ptr<CURLU, CurlFree> parsed(curl_url());
+  char* hostText = nullptr;
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+      curl_url_get(parsed.get(), CURLUPART_HOST, &hostText, 0) != CURLUE_OK) {
+    log.Message("URL refused by the transport");
+    return false;
+  }
+  const std::unique_ptr<char, CurlFree> host(hostText);
+  if (!EqualNoCase(host.get(), m_serverName)) {
+    log.Message("Host name is ambiguous");
+    return false;
+  }
+  m_session->url = std::move(url);
+  if (curl_easy_setopt(m_session->curl.get(), CURLOPT_URL, m_session->url.c_str()) != CURLE_OK) {
+    log.Message("URL refused by the transport");
+    return false;
+  }
+  return true;
+}
+
+void HttpRequest::SetBody(std::string_view body) { m_requestBody = SecureString(body); }
+
+bool HttpRequest::HttpOpenRequest() {
+  LogScope log("HttpRequest::HttpOpenRequest");
+  if (!m_session) {
+    log.Message("No session");
+    return false;
+  }
+  CURL* curl = m_session->curl.get();
+  const long timeOut = static_cast<long>(m_dwTimeOut);
+  if (curl_easy_setopt(curl, CURLOPT_POST, 1L) != CURLE_OK ||
+      curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeOut) != CURLE_OK ||
+      curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeOut) != CURLE_OK) {
+    log.Message("Request options refused");
+    return false;
+  }
+  HttpSetProxyOptions();
+  return true;
+}
+
+void HttpRequest::HttpSetProxyOptions() {
+  LogScope log("HttpRequest::HttpSetProxyOptions");
+  std::string proxy;
+  if (m_session->proxies) {
+    const std::unique_ptr<char*, ProxyFree> answer(
+        px_proxy_factory_get_proxies(m_session->proxies.get(), m_session->url.c_str()));
+    if (answer && answer.get()[0] != nullptr) {
+      log.Text("Proxy", answer.get()[0]);
+      proxy = CurlProxyOf(answer.get()[0]);
+    } else {
+      log.Message("Error: px_proxy_factory_get_proxies failed");
+    }
+  }
+  // An empty proxy is a direct connection: libcurl then also leaves its own environment
+  // lookup alone, libproxy having read the same variables already.
+  if (curl_easy_setopt(m_session->curl.get(), CURLOPT_PROXY, proxy.c_str()) != CURLE_OK) {
+    log.Message("Error: setting the proxy failed");
+  }
+}
+
+bool HttpRequest::HttpAddRequestHeaders() {
+  LogScope log("HttpRequest::HttpAddRequestHeaders");
+  if (!m_session->headers) {
+    curl_slist* list = nullptr;
+    for (const char* header : kRequestHeaders) {
+      curl_slist* next = curl_slist_append(list, header);
+      if (next == nullptr) {
+        curl_slist_free_all(list);
+        log.Message("curl_slist_append failed");
+        return false;
+      }
+      list = next;
+    }
+    m_session->headers.reset(list);
+  }
+  return curl_easy_setopt(m_session->curl.get(), CURLOPT_HTTPHEADER, m_session->headers.get()) ==
+         CURLE_OK;
+}
+
+bool HttpRequest::HttpSendRequest() {
+  LogScope log("HttpRequest::HttpSendRequest");
+  CURL* curl = m_session->curl.get();
+  if (m_requestBody.empty()) {
+    log.Message("Request body is empty");
+    return false;
+  }
+  if (curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                       static_cast<curl_off_t>(m_requestBody.size())) != CURLE_OK ||
+      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, m_requestBody.data()) != CURLE_OK) {
+    log.Message("Request body refused");
+    return false;
+  }
+  m_session->body.clear();
+  m_session->bodyTooLong = false;
+  m_session->contentType.reset();
+  m_session->cacheControl.reset();
+  m_session->pragma.reset();
+  m_session->error[0] = '\0';
+  const CURLcode code = curl_easy_perform(curl);
+  if (code != CURLE_OK) {
+    const char* text = m_session->error[0] != '\0' ? m_session->error : curl_easy_strerror(code);
+    log.Message("curl_easy_perform failed");
+    log.Number("error", static_cast<std::int32_t>(code));
+    log.Text("text", text);
+    if (m_session->bodyTooLong) log.Message("Response body too long");
+    if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR ||
+        code == CURLE_SSL_CACERT_BADFILE || code == CURLE_SSL_CERTPROBLEM) {
+      SecureFailureCallback(static_cast<int>(code), text);
+    }
+    return false;
+  }
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  log.Number("status", static_cast<std::int32_t>(status));
+  return true;
+}
+
+void HttpRequest::SecureFailureCallback(int code, const char* text) {
+  LogScope log("HttpRequest::SecureFailureCallback");
+  log.Number("dw", code);
+  log.Text("text", text);
+}
+
+std::int32_t HttpRequest::HttpSendMessage() {
+  LogScope log("HttpRequest::HttpSendMessage");
+  const bool ok = HttpOpenRequest() && HttpAddRequestHeaders() && HttpSendRequest();
+  if (!ok) {
+    m_responseBody.clear();
+    if (m_session) m_session->body.clear();
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  m_responseBody = std::move(m_session->body);
+  m_session->body.clear();
+  m_pragma = std::move(m_session->pragma);
+  m_contentType = std::move(m_session->contentType);
+  m_cacheControl = std::move(m_session->cacheControl);
+  log.Number("nBodyLength", static_cast<std::int32_t>(m_responseBody.size()));
+  return log.Return(OV_OK);
+}
+
+void HttpRequest::HttpDisconnect() {
+  LogScope log("HttpRequest::HttpDisconnect");
+  m_session.reset();
+}
+
+}  // namespace ov
