@@ -3,8 +3,7 @@
 // suite OCRA-1:HOTP-SHA256-8:QN08: the 154-byte message is built and MACed). Each request sets up
 // a fresh HMAC context, as the computation is keyed per call.
 // Expected: one to a few microseconds each (about 1.3 and 2 here), OCRA slower for its message
-// and longer MAC input;
-// either way far below what a person waiting for a code could notice.
+// and longer MAC input; either way far below what a person waiting for a code could notice.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
