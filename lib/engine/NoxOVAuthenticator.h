@@ -103,7 +103,8 @@ class NoxOVAuthenticator {
   static SecureBytes DecodeOtpKey(std::string_view hexKey);
   // The policy of a multi-host host: the challenge-response short form (8 digits, suite
   // OCRA-1:HOTP-SHA256-8:QN08) for host 9, the event short form (6 digits, "HmacSHA256") for
-  // hosts 1 to 8; 6003 for any other index. Its "pwdlen" is the passcode length of that host.
+  // hosts 1 to 8; 6003 for any other index. Its "pwdlen" is the passcode length of that host,
+  // and host 9's "challlen" the length its challenge must have.
   static OVPolicy GetHostPolicy(std::int32_t hostIndex);
   // SHA-256(OTP key || ASCII digit of the host || 00 00 00 00): the key of host 1 .. 9; 6003 for
   // any other index or an OTP key that is not 32 bytes.

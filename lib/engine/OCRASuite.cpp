@@ -1,6 +1,7 @@
 #include "engine/OCRASuite.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 

@@ -167,8 +167,11 @@ TEST_P(HostVectors, DerivesTheHostKeyAndItsPasscode) {
   const auto counter = static_cast<int32_t>(r.Int("Counter"));
   const std::string& expected = r.Text("Passcode");
   EXPECT_EQ(HexEncode(NoxOVAuthenticator::DeriveHostKey(otpKey, host)), r.Text("HostKey"));
-  EXPECT_EQ(NoxOVAuthenticator::GetHostPolicy(host).GetPwdLen(),
-            static_cast<int32_t>(expected.size()));
+  const OVPolicy hostPolicy = NoxOVAuthenticator::GetHostPolicy(host);
+  EXPECT_EQ(hostPolicy.GetPwdLen(), static_cast<int32_t>(expected.size()));
+  if (r.Has("Question")) {
+    EXPECT_EQ(hostPolicy.GetChallLen(), static_cast<int32_t>(r.Text("Question").size()));
+  }
 
   NoxOVAuthenticator authenticator(otpKey, 6, 100, "HmacSHA256");
   authenticator.UpdateForHost(otpKey, host, counter);
