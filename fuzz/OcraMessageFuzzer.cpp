@@ -29,7 +29,7 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-constexpr std::uint8_t kKey[32] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+constexpr std::uint8_t kKey[32] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
                                    17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32};
 
 struct FixedSuite {
@@ -46,9 +46,7 @@ constexpr FixedSuite kSuites[] = {
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAlnum(char c) {
-  return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool IsAlnum(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsHex(char c) { return ov::HexDigitValue(c) >= 0; }
 
 // The message opens with the suite's bytes (compared as bytes: a suite may hold any octet).
@@ -99,8 +97,8 @@ void FuzzFixedSuite(std::uint8_t selector, std::string_view rest) {
     Check(StartsWithSuite(message, suite));
     Check(ov::HexEncode(std::span(message).subspan(suite.size() + 1)) == *block);
 
-    const ov::SecureString passcode = ov::OCRASuite::GenerateOCRA(suite, kKey, "", question, "", "",
-                                                                  "", fixed.digits);
+    const ov::SecureString passcode =
+        ov::OCRASuite::GenerateOCRA(suite, kKey, "", question, "", "", "", fixed.digits);
     Check(passcode.size() == static_cast<std::size_t>(fixed.digits));
     Check(std::all_of(passcode.begin(), passcode.end(), IsDigit));
   } catch (const ov::OVException& e) {
@@ -123,8 +121,8 @@ void FuzzFreeInputs(std::string_view rest) {
   fields.resize(6);
   const std::string_view suite = fields[0];
   try {
-    const ov::SecureBytes message = ov::OCRASuite::GenerateMessage(
-        suite, fields[2], fields[1], fields[3], fields[4], fields[5]);
+    const ov::SecureBytes message = ov::OCRASuite::GenerateMessage(suite, fields[2], fields[1],
+                                                                   fields[3], fields[4], fields[5]);
     Check(StartsWithSuite(message, suite));
     Check(message.size() <= suite.size() + 1 + 8 + 128 + 64 + 512 + 8);
   } catch (const ov::OVException& e) {

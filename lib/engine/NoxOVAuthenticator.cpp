@@ -16,8 +16,8 @@
 namespace ov {
 namespace {
 
-constexpr std::array<std::int64_t, 9> kPowersOfTen = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr std::array<std::int64_t, 9> kPowersOfTen = {1,      10,      100,      1000,     10000,
+                                                      100000, 1000000, 10000000, 100000000};
 constexpr std::array<std::int32_t, 10> kDoubledDigits = {0, 2, 4, 6, 8, 1, 3, 5, 7, 9};
 
 // Modes of the default policies that the multi-host hosts follow.
@@ -107,8 +107,8 @@ SecureString NoxOVAuthenticator::GenPwd(const char* challenge, std::int32_t movi
                 movingFactor);
 }
 
-void NoxOVAuthenticator::UpdateForHost(std::span<const std::uint8_t> otpKey,
-                                       std::int32_t hostIndex, std::int32_t counter) {
+void NoxOVAuthenticator::UpdateForHost(std::span<const std::uint8_t> otpKey, std::int32_t hostIndex,
+                                       std::int32_t counter) {
   LogScope log("NoxOVAuthenticator::UpdateForHost");
   const OVPolicy hostPolicy = GetHostPolicy(hostIndex);
   SecureBytes hostKey = DeriveHostKey(otpKey, hostIndex);
@@ -198,8 +198,7 @@ SecureBytes NoxOVAuthenticator::DecodeOtpKey(std::string_view hexKey) {
 OVPolicy NoxOVAuthenticator::GetHostPolicy(std::int32_t hostIndex) {
   LogScope log("NoxOVAuthenticator::GetHostPolicy");
   CheckHost(log, hostIndex);
-  return OVPolicy::GetDefaultPolicy(hostIndex == kLastHost ? kChallengeShortMode
-                                                           : kEventShortMode);
+  return OVPolicy::GetDefaultPolicy(hostIndex == kLastHost ? kChallengeShortMode : kEventShortMode);
 }
 
 SecureBytes NoxOVAuthenticator::DeriveHostKey(std::span<const std::uint8_t> otpKey,

@@ -65,10 +65,10 @@ void VerifyCrypto(std::string_view cryptoFunction) {
   }
 }
 
-bool IsTimeStepSpec(std::string_view spec) {
-  if (spec.size() < 2 || spec.size() > 3) return false;
-  const char unit = spec.back();
-  return AllDigits(spec.substr(0, spec.size() - 1)) && (unit == 's' || unit == 'm' || unit == 'h');
+bool IsTimeStepText(std::string_view text) {
+  if (text.size() < 2 || text.size() > 3) return false;
+  const char unit = text.back();
+  return AllDigits(text.substr(0, text.size() - 1)) && (unit == 's' || unit == 'm' || unit == 'h');
 }
 
 DataInputs ParseDataInput(std::string_view dataInput) {
@@ -97,7 +97,7 @@ DataInputs ParseDataInput(std::string_view dataInput) {
       if (inputs.nSessionBytes == 0 || inputs.nSessionBytes > kMaxSessionBytes) {
         Fail(log, OV_ERR_OPERATION_FAILED, "Unsupported session length");
       }
-    } else if (element.size() >= 3 && element[0] == 't' && IsTimeStepSpec(element.substr(1))) {
+    } else if (element.size() >= 3 && element[0] == 't' && IsTimeStepText(element.substr(1))) {
       bDuplicate = inputs.bTimeStamp;
       inputs.bTimeStamp = true;
     } else {

@@ -9,7 +9,8 @@
 // reading and tests pass any instant they like:
 //
 //   OVEngine::GetNextPasscode (time mode):
-//     const int32_t step = TimeStep(platform::Current().clock.NowUnixSeconds(), m_Policy.GetTStick());
+//     const int64_t now = platform::Current().clock.NowUnixSeconds();
+//     const int32_t step = TimeStep(now, m_Policy.GetTStick());
 //   OVEngine::GetRemainingTickCount:
 //     return SecondsLeftInStep(platform::Current().clock.NowUnixSeconds(), m_Policy.GetTStick());
 #pragma once

@@ -89,9 +89,7 @@ TEST(NoxOVAuthenticator, RefusesDigitCountsOutsideTheTable) {
 }
 
 TEST(NoxOVAuthenticator, LengthsOutsideFourToEightBecomeSix) {
-  const struct {
-    int32_t given, used;
-  } cases[] = {{3, 6}, {4, 4}, {8, 8}, {9, 6}, {0, 6}};
+  const struct { int32_t given, used; } cases[] = {{3, 6}, {4, 4}, {8, 8}, {9, 6}, {0, 6}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.given);
     const std::string expected(NoxOVAuthenticator::GenerateOTP(kKey32, 1, c.used, false).view());
@@ -149,8 +147,8 @@ TEST(NoxOVAuthenticator, DecodesOnlyA32ByteHexKey) {
   std::string lower = hex;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   EXPECT_EQ(NoxOVAuthenticator::DecodeOtpKey(lower), SecureBytes(kKey32.begin(), kKey32.end()));
-  for (const std::string& bad : {std::string(), hex.substr(2), hex.substr(1), hex + "00",
-                                std::string(63, '0') + "G"}) {
+  for (const std::string& bad :
+       {std::string(), hex.substr(2), hex.substr(1), hex + "00", std::string(63, '0') + "G"}) {
     EXPECT_EQ(CodeOf([&] { NoxOVAuthenticator::DecodeOtpKey(bad); }), 6003) << bad;
   }
 }

@@ -25,11 +25,10 @@ std::optional<std::string> Question(const VectorRecord& r) {
 
 SecureString Ocra(const VectorRecord& r, std::span<const uint8_t> key, int32_t digits) {
   const std::optional<std::string> question = Question(r);
-  return OCRASuite::GenerateOCRA(r.Text("Suite"), key, Optional(r, "Counter"),
-                                 question ? std::optional<std::string_view>(*question)
-                                          : std::nullopt,
-                                 Optional(r, "PinHash"), Optional(r, "Session"),
-                                 Optional(r, "TimeStamp"), digits);
+  return OCRASuite::GenerateOCRA(
+      r.Text("Suite"), key, Optional(r, "Counter"),
+      question ? std::optional<std::string_view>(*question) : std::nullopt, Optional(r, "PinHash"),
+      Optional(r, "Session"), Optional(r, "TimeStamp"), digits);
 }
 
 class OcraVectors : public ::testing::TestWithParam<VectorRecord> {};
