@@ -9,10 +9,10 @@
 // reading and tests pass any instant they like:
 //
 //   OVEngine::GetNextPasscode (time mode):
-//     const int64_t now = platform::Current().clock.NowUnixSeconds();
+//     const int64_t now = platform::Current().clock->NowUnixSeconds();
 //     const int32_t step = TimeStep(now, m_Policy.GetTStick());
 //   OVEngine::GetRemainingTickCount:
-//     return SecondsLeftInStep(platform::Current().clock.NowUnixSeconds(), m_Policy.GetTStick());
+//     return SecondsLeftInStep(platform::Current().clock->NowUnixSeconds(), m_Policy.GetTStick());
 #pragma once
 
 #include <cstdint>
