@@ -80,4 +80,35 @@ std::wstring ToWide(std::string_view utf8) {
   return out;
 }
 
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::wstring wide;
+  wide.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    wide.push_back(static_cast<wchar_t>(c));  // a lone surrogate is replaced by AppendUtf8
+  }
+  SecureString out;
+  AppendUtf8(wide, out);
+  return std::string(out.view());
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  for (wchar_t wc : ToWide(utf8)) {
+    auto c = static_cast<char32_t>(wc);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+  return out;
+}
+
 }  // namespace ov

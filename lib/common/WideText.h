@@ -26,4 +26,9 @@ class NarrowArgument {
 void AppendUtf8(std::wstring_view text, SecureString& out);
 std::wstring ToWide(std::string_view utf8);
 
+// UTF-16 (USB string descriptors) and back, with the same replacement rules: a lone surrogate
+// becomes "?", a malformed UTF-8 sequence U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
 }  // namespace ov

@@ -95,6 +95,25 @@ bool MacMatches(std::span<const uint8_t> key, std::span<const uint8_t> data,
   }
 }
 
+// Steps shared by both seed stores: new IV and salts, the two key-encryption keys and the data
+// key, encrypted under the first.
+struct NewSeedKeys {
+  SecureString iv1, ts, w5, dek;
+  SecureBytes kek2, eDek;
+};
+
+NewSeedKeys MakeSeedKeys(std::string_view name, std::string_view pin) {
+  NewSeedKeys k;
+  k.iv1 = OV3Util::getRandomString(kIvTextLength);
+  k.ts = OV3Util::getRandomString(kSaltLength);
+  k.w5 = OV3Util::getRandomString(kSaltLength);
+  const SecureBytes kek1 = OV3Util::getKEKBuff(name, k.ts.view(), KEK1_CONST, Bytes(pin), 0);
+  k.kek2 = OV3Util::getKEKBuff(name, k.w5.view(), KEK2_CONST, Bytes(pin), 0);
+  k.dek = OV3Util::getRandomString(kSaltLength);
+  k.eDek = OV3Util::aesCbc(Bytes(k.iv1.view()), kek1, Bytes(k.dek.view()), true, false);
+  return k;
+}
+
 }  // namespace
 
 std::string_view OV3Properties::TagOf(int index) noexcept {
@@ -385,32 +404,26 @@ bool OV3Properties::getOrvantiData(TokenData& tokenData) const {
 bool OV3Properties::ov3StoreSeed(std::string_view pin, std::span<const uint8_t> seed, bool bCalcDekHmac) {
   LogScope log("OV3Properties::ov3StoreSeed");
   try {
-    const SecureString iv1 = OV3Util::getRandomString(kIvTextLength);
-    const SecureString ts = OV3Util::getRandomString(kSaltLength);
-    const SecureString w5 = OV3Util::getRandomString(kSaltLength);
     const SecureString name = ov3GetTokenName();
-    const SecureBytes kek1 = OV3Util::getKEKBuff(name.view(), ts.view(), KEK1_CONST, Bytes(pin), 0);
-    const SecureBytes kek2 = OV3Util::getKEKBuff(name.view(), w5.view(), KEK2_CONST, Bytes(pin), 0);
-    const SecureString dek = OV3Util::getRandomString(kSaltLength);
-    const SecureBytes eDek = OV3Util::aesCbc(Bytes(iv1.view()), kek1, Bytes(dek.view()), true, false);
+    const NewSeedKeys k = MakeSeedKeys(name.view(), pin);
 
     const SecureString ds = OV3Util::getRandomString(kSaltLength);
     const std::string d = OV3Util::GetDeviceUnique(0);
     const SecureBytes k3 = OV3Util::getSHA256Key(Join({ds.view(), DEK_PROT_CONST, d, name.view()}).view(), 0);
-    std::vector<uint8_t> b = OV3Util::CryptProtect(eDek, k3);
-    if (bCalcDekHmac) b = OV3Util::CryptProtect(b, kek2);
+    std::vector<uint8_t> b = OV3Util::CryptProtect(k.eDek, k3);
+    if (bCalcDekHmac) b = OV3Util::CryptProtect(b, k.kek2);
 
     const SecureString iv2 = OV3Util::getRandomString(kIvTextLength);
     const SecureBytes record = OV3Util::prepereSeedBuff(seed);
-    const SecureBytes eSeed = OV3Util::aesCbc(Bytes(iv2.view()), Bytes(dek.view()),
+    const SecureBytes eSeed = OV3Util::aesCbc(Bytes(iv2.view()), Bytes(k.dek.view()),
                                               std::span(record).first(OV3Util::kSeedRecordSize), true, false);
     const SecureString es = OV3Util::getRandomString(kSaltLength);
     const SecureBytes k4 = OV3Util::getSHA256Key(Join({es.view(), SEED_PROT_CONST, d, name.view()}).view(), 0);
     const std::vector<uint8_t> f3 = OV3Util::CryptProtect(eSeed, k4);
 
-    setText("53", iv1.view());
-    setText("TS", ts.view());
-    setText("W5", w5.view());
+    setText("53", k.iv1.view());
+    setText("TS", k.ts.view());
+    setText("W5", k.w5.view());
     setText("DS", ds.view());
     setItem("BA", b);
     setText("BV", iv2.view());
@@ -427,23 +440,17 @@ bool OV3Properties::ov3StoreSeedFlash(std::string_view pin, std::span<const uint
                                       bool bCalcDekHmac) {
   LogScope log("OV3Properties::ov3StoreSeedFlash");
   try {
-    const SecureString iv1 = OV3Util::getRandomString(kIvTextLength);
-    const SecureString ts = OV3Util::getRandomString(kSaltLength);
-    const SecureString w5 = OV3Util::getRandomString(kSaltLength);
     const SecureString name = ov3GetTokenName();
-    const SecureBytes kek1 = OV3Util::getKEKBuff(name.view(), ts.view(), KEK1_CONST, Bytes(pin), 0);
-    const SecureBytes kek2 = OV3Util::getKEKBuff(name.view(), w5.view(), KEK2_CONST, Bytes(pin), 0);
-    const SecureString dek = OV3Util::getRandomString(kSaltLength);
-    const SecureBytes eDek = OV3Util::aesCbc(Bytes(iv1.view()), kek1, Bytes(dek.view()), true, false);
-    const SecureBytes b1 = bCalcDekHmac ? Mac(kek2, eDek) : SecureBytes(32, 0);
+    const NewSeedKeys k = MakeSeedKeys(name.view(), pin);
+    const SecureBytes b1 = bCalcDekHmac ? Mac(k.kek2, k.eDek) : SecureBytes(32, 0);
     const SecureString iv2 = OV3Util::getRandomString(kIvTextLength);
     const SecureBytes record = OV3Util::prepereSeedBuff(seed);
-    const SecureBytes f3 = OV3Util::aesCbc(Bytes(iv2.view()), Bytes(dek.view()),
+    const SecureBytes f3 = OV3Util::aesCbc(Bytes(iv2.view()), Bytes(k.dek.view()),
                                            std::span(record).first(OV3Util::kSeedRecordSize), true, false);
-    setText("53", iv1.view());
-    setText("TS", ts.view());
-    setText("W5", w5.view());
-    setItem("BA", eDek);
+    setText("53", k.iv1.view());
+    setText("TS", k.ts.view());
+    setText("W5", k.w5.view());
+    setItem("BA", k.eDek);
     setItem("B1", b1);
     setText("BV", iv2.view());
     setItem("F3", f3);

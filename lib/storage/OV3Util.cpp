@@ -7,6 +7,7 @@
 
 #include "common/LogFacade.h"
 #include "common/OVException.h"
+#include "common/WideText.h"
 #include "crypto/BlockCipherKey.h"
 #include "crypto/CbcCipher.h"
 #include "crypto/CryptAlgorithms.h"
@@ -53,35 +54,6 @@ SecureBytes Unprotect(std::span<const uint8_t> blob, const Entropy& entropy, Log
   if (!plain) Fail(log, "Error: CryptUnprotectData");
   if (!plain->empty()) plain->pop_back();  // the zero byte added when protecting
   return std::move(*plain);
-}
-
-std::string Utf8(const std::u16string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = '?';
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 SecureBytes Sha256(std::span<const uint8_t> data) {
@@ -212,7 +184,7 @@ std::string GetDeviceUnique(int slot) {
     unique = slot < 0 ? std::string() : OV3ConstantsUtil::getInstance().getMACAddress(static_cast<unsigned>(slot));
     log.Text("MACAddress", unique);
   } else if (driveType == DRIVE_USBFLASH || driveType == DRIVE_USBDRIVE) {
-    unique = Utf8(Win_UsbFlash::GetFlashSerial());
+    unique = Utf16ToUtf8(Win_UsbFlash::GetFlashSerial());
     log.Text("Serial", unique);
   }
   return unique;

@@ -7,23 +7,11 @@
 
 #include <cerrno>
 
+#include "common/UniqueFd.h"
+
 namespace ov {
 
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -34,7 +22,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 std::optional<SecureBytes> ReadWholeFile(const std::string& path) {
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
   struct stat st {};
   if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
@@ -56,7 +44,7 @@ std::optional<SecureBytes> ReadWholeFile(const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
   std::string temp = path + ".XXXXXX";
-  Fd fd(mkostemp(temp.data(), O_CLOEXEC));
+  UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
   bool ok = fchmod(fd.get(), 0600) == 0;
   std::size_t done = 0;
@@ -71,7 +59,7 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data)
     unlink(temp.c_str());
     return false;
   }
-  Fd folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) fsync(folder.get());
   return true;
 }

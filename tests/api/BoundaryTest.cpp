@@ -377,6 +377,10 @@ TEST(WideTextTest, MalformedTextIsReplacedNotRefused) {
   ov::SecureString narrow;
   ov::AppendUtf8(std::wstring{L'a', static_cast<wchar_t>(0x110000), L'\u00e9'}, narrow);
   EXPECT_EQ(narrow.view(), "a?\xC3\xA9");
+
+  EXPECT_EQ(ov::Utf16ToUtf8(u"S\u00e9r\U0001F600"), "S\xC3\xA9r\xF0\x9F\x98\x80");
+  EXPECT_EQ(ov::Utf16ToUtf8(std::u16string{u'a', static_cast<char16_t>(0xD800), u'b'}), "a?b");
+  EXPECT_EQ(ov::Utf8ToUtf16("S\xC3\xA9r\xF0\x9F\x98\x80\xC3"), u"S\u00e9r\U0001F600\uFFFD");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/UniqueFd.h"
+
 #include "crypto/Aead.h"
 #include "crypto/OrvantiAPI.h"
 #include "platform/UserFolders.h"
@@ -20,20 +22,6 @@ constexpr std::array<uint8_t, 5> kHeader = {'O', 'V', 'U', 'P', 1};
 constexpr std::size_t kSecretSize = 32;
 constexpr char kSecretName[] = "user.key";
 constexpr char kInfoLabel[] = "orvanti user protect v1";
-
-class Fd {
- public:
-  explicit Fd(int fd) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
 
 bool ReadExact(int fd, uint8_t* data, std::size_t size) {
   std::size_t done = 0;
@@ -94,7 +82,7 @@ SecureBytes LinuxUserProtect::LoadSecret(bool create) {
   const std::string path = m_folder + "/" + kSecretName;
   SecureBytes secret(kSecretSize);
   {
-    Fd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() >= 0) {
       if (IsPrivateFile(fd.get(), m_uid) && ReadExact(fd.get(), secret.data(), secret.size())) {
         return secret;
@@ -108,14 +96,14 @@ SecureBytes LinuxUserProtect::LoadSecret(bool create) {
   if (!MakeFolders(m_folder) || !OrvantiAPI::GenerateRandomKey(secret)) return {};
   chmod(m_folder.c_str(), 0700);
   std::string temp = m_folder + "/.user.key.XXXXXX";
-  Fd fd(mkstemp(temp.data()));
+  UniqueFd fd(mkstemp(temp.data()));
   if (fd.get() < 0) return {};
   const bool written = fchmod(fd.get(), 0600) == 0 &&
                        WriteExact(fd.get(), secret.data(), secret.size()) && fsync(fd.get()) == 0;
   const bool linked = written && link(temp.c_str(), path.c_str()) == 0;
   unlink(temp.c_str());
   if (linked) {
-    Fd folder(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd folder(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0) fsync(folder.get());
     return secret;
   }

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <vector>
 
+#include "common/WideText.h"
+
 namespace ov::platform {
 
 namespace fs = std::filesystem;
@@ -109,35 +111,6 @@ std::string UsbFolderAbove(const std::string& disk, const std::string& sysfsRoot
     if (IsUsbDeviceFolder(folder)) return folder.string();
   }
   return {};
-}
-
-std::u16string ToUtf16(const std::string& utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    char32_t c = 0xFFFD;
-    std::size_t length = 1;
-    if (lead < 0x80) {
-      c = lead;
-    } else if ((lead & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
-      c = ((lead & 0x1F) << 6) | (utf8[i + 1] & 0x3F), length = 2;
-    } else if ((lead & 0xF0) == 0xE0 && i + 2 < utf8.size()) {
-      c = ((lead & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F), length = 3;
-    } else if ((lead & 0xF8) == 0xF0 && i + 3 < utf8.size()) {
-      c = ((lead & 0x07) << 18) | ((utf8[i + 1] & 0x3F) << 12) | ((utf8[i + 2] & 0x3F) << 6) |
-          (utf8[i + 3] & 0x3F);
-      length = 4;
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-    i += length;
-  }
-  return out;
 }
 
 }  // namespace
@@ -267,9 +240,9 @@ std::optional<UsbDeviceFacts> SysfsDriveIdentity::UsbDevice(const std::string& p
   if (descriptors.size() < 18) return std::nullopt;
   UsbDeviceFacts facts;
   std::copy(descriptors.begin(), descriptors.end(), facts.descriptor.begin());
-  facts.manufacturer = ToUtf16(Trimmed(ReadSmallFile(fs::path(usb) / "manufacturer")));
-  facts.product = ToUtf16(Trimmed(ReadSmallFile(fs::path(usb) / "product")));
-  facts.serial = ToUtf16(Trimmed(ReadSmallFile(fs::path(usb) / "serial")));
+  facts.manufacturer = Utf8ToUtf16(Trimmed(ReadSmallFile(fs::path(usb) / "manufacturer")));
+  facts.product = Utf8ToUtf16(Trimmed(ReadSmallFile(fs::path(usb) / "product")));
+  facts.serial = Utf8ToUtf16(Trimmed(ReadSmallFile(fs::path(usb) / "serial")));
   const std::string speed = Trimmed(ReadSmallFile(fs::path(usb) / "speed"));
   facts.speedMbps = speed.empty() ? 0 : std::atoi(speed.c_str());
   return facts;
