@@ -38,6 +38,16 @@ class TestStore : public OVEngineStore {
   ov::TokenData& Record() { return m_TokenData; }
   ov::OV3Properties& Properties() { return m_Properties; }
   void SetOtpKey(std::string_view key) { m_szOtpKey = key; }
+  void SetDeliveredKeys(std::string_view transaction, std::string_view mac) {
+    m_szTransactionKey = transaction;
+    m_szMacKey = mac;
+  }
+  void ForgetKeys() {
+    m_szTransactionKey.Wipe();
+    m_szMacKey.Wipe();
+  }
+  const ov::SecureString& TransactionKey() const { return m_szTransactionKey; }
+  const ov::SecureString& MacKey() const { return m_szMacKey; }
   const ov::SecureString& OtpKey() const { return m_szOtpKey; }
   void SetState(int32_t state) { m_nTokenState = state; }
   const std::string& FileName() const { return m_szFileName; }
@@ -85,6 +95,27 @@ TEST(OVEngineStoreTest, SavedTokenLoadsAgainWithItsSeed) {
     ASSERT_EQ(again.DecryptOTPKey("1234"), OV_OK);
     EXPECT_EQ(again.OtpKey().view(), "00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF");
   }
+}
+
+TEST(OVEngineStoreTest, DeliveredKeysAreProtectedWithThePin) {
+  ov::test::StorageEnvironment env;
+  TestStore store("Keys");
+  ASSERT_TRUE(store.SaveData());
+  const std::string transaction(64, 'A'), mac(64, 'B');
+  EXPECT_EQ(store.DecryptTransactionKey("R#p3"), OV_OK) << "no transaction key is no failure";
+  EXPECT_EQ(store.DecryptMacKey("R#p3"), OV_ERR_OPERATION_FAILED);
+  store.SetDeliveredKeys(transaction, mac);
+  ASSERT_EQ(store.EncryptTransactionKey("R#p3"), OV_OK);
+  ASSERT_EQ(store.EncryptMacKey("R#p3"), OV_OK);
+  EXPECT_EQ(store.Record().m_bTransactionKeySet, 1);
+  EXPECT_NE(ov::TokenData::Text(store.Record().m_szEncTransactionKey), transaction);
+  store.ForgetKeys();
+  EXPECT_EQ(store.DecryptMacKey("1234"), OV_ERR_OPERATION_FAILED);
+  ASSERT_EQ(store.DecryptTransactionKey("R#p3"), OV_OK);
+  ASSERT_EQ(store.DecryptMacKey("R#p3"), OV_OK);
+  EXPECT_EQ(store.TransactionKey().view(), transaction);
+  EXPECT_EQ(store.MacKey().view(), mac);
+  EXPECT_EQ(store.EncryptData("0000000000000000"), OV_OK);
 }
 
 TEST(OVEngineStoreTest, FilesAreBoundToTheirDriveAndUser) {
