@@ -3,6 +3,8 @@
 #include "api/InputValidation.h"
 #include "common/TokenInfoRecords.h"
 #include "common/LogFacade.h"
+#include "common/OVException.h"
+#include "engine/OVEngine.h"
 #include "platform/Platform.h"
 
 namespace ov {
@@ -60,7 +62,23 @@ int32_t OVHelper::OVHelper_GetInstance(const char* tokenName, int32_t reserved) 
     return log.Return(m_szTokenName == tokenName ? OV_ERR_INSTANCE_EXISTS : OV_ERR_OTHER_TOKEN_OPEN);
   }
   if (m_OVEngine != nullptr) return log.Return(OV_ERR_INSTANCE_EXISTS);
-  return Unavailable(log);
+  if (m_szTokenName.empty()) m_szTokenName = tokenName;
+  m_OVEngine = OVEngine::GetInstance(m_szUniqueID, tokenName);
+  if (m_OVEngine == nullptr) return log.Return(OV_ERR_OPERATION_FAILED);
+  m_bTokenCreated = true;
+  try {
+    m_OVEngine->InitOVEngine();
+    if (m_OVEngine->GetPolicy().GetPolicyParameter("pinlen") == 0) {
+      // A token without a user PIN opens with the fixed internal one.
+      if (m_OVEngine->ValidatePIN(kInternalPin) != OV_OK) return log.Return(OV_ERR_OPERATION_FAILED);
+      m_bPinVerified = true;
+      if (m_OVEngine->GetTokenState() != ACTIVATED_STATE) m_OVEngine->SetTokenState(ACTIVATED_STATE);
+    }
+  } catch (const OVException& e) {
+    log.Message(e.GetErrorString().c_str());
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  return log.Return(OV_OK);
 }
 
 int32_t OVHelper::OVHelper_ReleaseInstance() {
@@ -69,6 +87,7 @@ int32_t OVHelper::OVHelper_ReleaseInstance() {
     log.Message("Error: no instance");
     return log.Return(OV_ERR_NO_INSTANCE);
   }
+  OVEngine::ReleaseInstance();
   m_OVEngine = nullptr;
   m_szTokenName.clear();
   m_bTokenCreated = false;
@@ -76,10 +95,35 @@ int32_t OVHelper::OVHelper_ReleaseInstance() {
   return log.Return(OV_OK);
 }
 
-int32_t OVHelper::OVHelper_GenerateActivationCode(const char*, char*) {
+int32_t OVHelper::ReopenAfterFailedValidation(int32_t result) {
+  if (m_bPinVerified) {
+    const std::string name = m_szTokenName;
+    OVHelper_ReleaseInstance();
+    OVHelper_GetInstance(name.c_str(), 0);
+  }
+  m_bPinVerified = false;
+  return result;
+}
+
+int32_t OVHelper::OVHelper_GenerateActivationCode(const char* policy, char* activationCode) {
   LogScope log("OVHelper::OVHelper_GenerateActivationCode");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  if (m_OVEngine->GetTokenState() != INSTALLED_STATE) return log.Return(OV_ERR_INVALID_TOKEN_STATE);
+  int32_t result = m_OVEngine->SetPolicy(policy ? policy : "");
+  if (result != OV_OK) return log.Return(result);
+  result = m_OVEngine->GenerateActivationCode(activationCode);
+  if (result != OV_OK) {
+    m_OVEngine->SaveToken();
+    return log.Return(result);
+  }
+  if (m_OVEngine->GetPolicy().IsPinRequired()) {
+    m_OVEngine->SetTokenState(PENDING_PIN_STATE);
+  } else if (m_OVEngine->SetPIN(kInternalPin) == OV_OK) {
+    m_bPinVerified = true;
+    m_OVEngine->SetTokenState(ACTIVATED_STATE);
+  }
+  m_OVEngine->SaveToken();
+  return log.Return(OV_OK);
 }
 
 int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char*, const char*, const char*,
@@ -90,10 +134,11 @@ int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char*, const char*, const
   return Unavailable(log);
 }
 
-int32_t OVHelper::OVSetPin_Validation(const char*) {
+int32_t OVHelper::OVSetPin_Validation(const char* pin) {
   LogScope log("OVHelper::OVSetPin_Validation");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  if (PinLength() == 0) return log.Return(OV_ERR_PIN_NOT_SUPPORTED);
+  return log.Return(SetPin_Validation(m_OVEngine->GetPolicy(), pin));
 }
 
 int32_t OVHelper::OVSetOTP_Validation(const char* softPin, int32_t minLength, int32_t maxLength,
@@ -106,22 +151,38 @@ int32_t OVHelper::OVSetOTP_Validation(const char* softPin, int32_t minLength, in
   return log.Return(OV_OK);
 }
 
-int32_t OVHelper::OVHelper_SetPIN(const char*) {
+int32_t OVHelper::OVHelper_SetPIN(const char* pin) {
   LogScope log("OVHelper::OVHelper_SetPIN");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  const int32_t state = m_OVEngine->GetTokenState();
+  if (state == INSTALLED_STATE) return log.Return(OV_ERR_ACTIVATION_REQUIRED);
+  if (PinLength() == 0) return log.Return(OV_ERR_PIN_NOT_SUPPORTED);
+  if (state == ACTIVATED_STATE) return log.Return(OV_ERR_PIN_ALREADY_SET);
+  int32_t result = SetPin_Validation(m_OVEngine->GetPolicy(), pin);
+  if (result != OV_OK) return log.Return(result);
+  result = m_OVEngine->SetPIN(pin);
+  if (result == OV_OK) m_bPinVerified = true;
+  if (!m_OVEngine->SaveToken()) result = OV_ERR_OPERATION_FAILED;
+  return log.Return(result);
 }
 
-int32_t OVHelper::OVHelper_ValidatePIN(const char*) {
+int32_t OVHelper::OVHelper_ValidatePIN(const char* pin) {
   LogScope log("OVHelper::OVHelper_ValidatePIN");
-  if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  const int32_t check = ValidatePinChecks();
+  if (check != OV_OK) return log.Return(check);
+  const int32_t result = m_OVEngine->ValidatePIN(pin);
+  if (result != OV_OK) return log.Return(ReopenAfterFailedValidation(result));
+  m_bPinVerified = true;
+  return log.Return(IsPinChangeDue() ? OV_ERR_CHANGE_PIN_REQUIRED : OV_OK);
 }
 
-int32_t OVHelper::OVHelper_ChangePIN(const char*, const char*) {
+int32_t OVHelper::OVHelper_ChangePIN(const char* oldPin, const char* newPin) {
   LogScope log("OVHelper::OVHelper_ChangePIN");
-  if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  const int32_t check = ValidatePinChecks();
+  if (check != OV_OK) return log.Return(check);
+  const int32_t result = m_OVEngine->ValidatePIN(oldPin);
+  if (result != OV_OK) return log.Return(ReopenAfterFailedValidation(result));
+  return log.Return(m_OVEngine->ChangePIN(oldPin, newPin));
 }
 
 int32_t OVHelper::OVHelper_GenerateOTP(const char*, int32_t, char*, int32_t*) {
@@ -137,29 +198,76 @@ int32_t OVHelper::OVHelper_GetRemainingTickCount(int32_t*) {
   return Unavailable(log);
 }
 
-int32_t OVHelper::OVHelper_ChangeTokenName(const char*) {
+int32_t OVHelper::OVHelper_ChangeTokenName(const char* newName) {
   LogScope log("OVHelper::OVHelper_ChangeTokenName");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  if (m_OVEngine->GetTokenState() != ACTIVATED_STATE) return log.Return(OV_ERR_TOKEN_NOT_ACTIVATED);
+  if (m_OVEngine->IsTokenLocked()) return log.Return(OV_ERR_TOKEN_LOCKED);
+  if (!m_bPinVerified) return log.Return(OV_ERR_PIN_NOT_VERIFIED);
+  const int32_t result = m_OVEngine->ChangeTokenName(newName);
+  if (result == OV_OK) m_szTokenName = newName;
+  return log.Return(result);
 }
 
 int32_t OVHelper::OVHelper_ResetToken() {
   LogScope log("OVHelper::OVHelper_ResetToken");
-  if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  const int32_t check = ResetOrDeleteChecks();
+  if (check != OV_OK) return log.Return(check);
+  if (m_OVEngine->ResetToken() != OV_OK) return log.Return(OV_ERR_OPERATION_FAILED);
+  m_bPinVerified = false;
+  m_OVEngine->SetTokenState(INSTALLED_STATE);
+  return log.Return(OV_OK);
 }
 
 int32_t OVHelper::OVHelper_DeleteToken() {
   LogScope log("OVHelper::OVHelper_DeleteToken");
-  if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  const int32_t check = ResetOrDeleteChecks();
+  if (check != OV_OK) return log.Return(check);
+  if (m_OVEngine->DeleteToken() != OV_OK) return log.Return(OV_ERR_OPERATION_FAILED);
+  return log.Return(OVHelper_ReleaseInstance());
 }
 
 int32_t OVHelper::OVHelper_GetTokenInfo(OVTokenInfoA* info) {
   LogScope log("OVHelper::OVHelper_GetTokenInfo");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
   if (info == nullptr) return log.Return(OV_ERR_INVALID_PARAM);
-  return Unavailable(log);
+  return log.Return(m_OVEngine->GetTokenInfo(*info));
+}
+
+int32_t OVHelper::PinLength() const { return m_OVEngine->GetPolicy().GetPolicyParameter("pinlen"); }
+
+int32_t OVHelper::ValidatePinChecks() const {
+  if (!HasInstance()) return OV_ERR_NO_INSTANCE;
+  if (m_OVEngine->GetTokenState() != ACTIVATED_STATE) return OV_ERR_TOKEN_NOT_ACTIVATED;
+  if (PinLength() == 0) return OV_ERR_PIN_NOT_SUPPORTED;
+  if (m_OVEngine->IsTokenLocked()) return OV_ERR_TOKEN_LOCKED;
+  return OV_OK;
+}
+
+int32_t OVHelper::ResetOrDeleteChecks() const {
+  if (!HasInstance()) return OV_ERR_NO_INSTANCE;
+  if (m_OVEngine->GetTokenState() == ACTIVATED_STATE) {
+    if (m_OVEngine->IsTokenLocked()) return OV_ERR_TOKEN_LOCKED;
+    if (!m_bPinVerified) return OV_ERR_PIN_NOT_VERIFIED;
+  }
+  return OV_OK;
+}
+
+bool OVHelper::IsPinChangeDue() const {
+  const TokenData& record = m_OVEngine->Record();
+  const int32_t useChanges = m_OVEngine->GetPolicy().GetPinUseChanges();
+  if (useChanges != 0 && record.m_nPinUseCount != 0 && record.m_nPinUseCount > useChanges) return true;
+  if (record.m_nPinExpiryMonths == 0) return false;
+  // The change time plus the expiry months; a day the target month lacks counts as its last day.
+  SystemTime due = record.m_PinChangeTime;
+  const int64_t months = static_cast<int64_t>(due.wMonth) - 1 + record.m_nPinExpiryMonths;
+  due.wYear = static_cast<uint16_t>(due.wYear + months / 12);
+  due.wMonth = static_cast<uint16_t>(months % 12 + 1);
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (due.wYear % 4 == 0 && due.wYear % 100 != 0) || due.wYear % 400 == 0;
+  const int lastDay = kDays[due.wMonth - 1] + (due.wMonth == 2 && leap ? 1 : 0);
+  if (due.wDay > lastDay) due.wDay = static_cast<uint16_t>(lastDay);
+  return platform::Current().clock->NowUnixSeconds() >= UnixFromSystemTime(due);
 }
 
 int32_t OVHelper::OVHelper_FreeTokenInfoA(OVTokenInfoA* info, bool listEntry) {

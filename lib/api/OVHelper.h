@@ -65,6 +65,15 @@ class OVHelper {
 
  private:
   bool HasInstance() const noexcept { return m_bTokenCreated && m_OVEngine != nullptr; }
+  int32_t PinLength() const;
+  // The checks before a PIN validation or change, and before a reset or deletion, in their order.
+  int32_t ValidatePinChecks() const;
+  int32_t ResetOrDeleteChecks() const;
+  // After a wrong PIN that follows a right one the instance is opened afresh, so passcodes need a
+  // new validation.
+  int32_t ReopenAfterFailedValidation(int32_t result);
+  // A right PIN whose use count or age demands a change.
+  bool IsPinChangeDue() const;
   // Token operations whose engine side is not in the library yet answer this.
   static int32_t Unavailable(LogScope& log);
 

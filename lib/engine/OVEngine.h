@@ -1,0 +1,92 @@
+// OVEngine: the object that stands for one token while it is open. It holds the token's policy,
+// its token data record, its keys in clear while the PIN is known, and the counters that drive
+// PIN lock-out and deactivation. The library object (OVHelper) creates one engine per open token
+// and checks every precondition before calling it; the engine assumes a correct state.
+//
+// The user PIN is never stored: a PIN is right exactly when it opens the token's protected OTP
+// key. Wrong PINs count towards a lock-out (from "attackdelay" on) and towards deactivation (at
+// "maxattacks", which resets the token to INSTALLED_STATE).
+//
+// One engine per process (GetInstance / ReleaseInstance), used under the library lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/SecureMemory.h"
+#include "ov/ov_api.h"
+#include "policy/OVPolicy.h"
+#include "storage/OVEngineStore.h"
+
+namespace ov {
+
+class NoxOVAuthenticator;
+
+// The fixed PIN that stands in for the user's on tokens without a PIN, and protects delivered
+// keys until the user's PIN is set.
+inline constexpr char kInternalPin[] = "R#p3";
+// Lock-out ends count seconds from 2010-01-01 00:00:01 UTC.
+inline constexpr int64_t kLockTimeBaseUnixSeconds = 1262304001;
+
+class OVEngine final : public OVEngineStore {
+ public:
+  static OVEngine* GetInstance(std::string_view uniqueId, std::string_view tokenName);
+  static void ReleaseInstance();
+
+  ~OVEngine() override;
+
+  // Finds or creates the token file and loads it; raises OVException 6003 when a new token's
+  // file cannot be written.
+  void InitOVEngine();
+
+  int32_t SetPIN(const char* pin);
+  bool InitializeOrvanti(const char* pin);
+  void InitializePin(const char* pin);
+  int32_t ValidatePIN(const char* pin);
+  int32_t ChangePIN(const char* oldPin, const char* newPin);
+  int32_t ResetToken();
+  void ReInitialize();
+  int32_t DeleteToken();
+  int32_t ChangeTokenName(const char* newName);
+  int32_t GetTokenInfo(OVTokenInfoA& info) override;
+  int32_t SetChangePINDateTime(const SystemTime* time);
+  int32_t SetSoftPINRequired(bool required);
+  void SetLockTime(int32_t attemptsOverThreshold);
+
+  // Manual activation and key delivery.
+  int32_t SetPolicy(std::string_view policy);
+  int32_t ValidateAndSavePolicy(std::string_view policy);
+  int32_t GenerateActivationCode(char* out);
+  int32_t SetTokenKeys(const char* keys);
+  int32_t SetOTPKey(std::string_view key);
+  int32_t SetTransactionKey(std::string_view key);
+  int32_t SetMacKey(std::string_view key);
+
+  static char* GetTokenModeStr(int32_t mode);
+  char* GetTokenPolicyLevel() const;
+  static int32_t GetLockTimeLeft(int32_t lockUntil);
+
+  int32_t GetTokenState() const noexcept { return m_nTokenState; }
+  void SetTokenState(int32_t state) noexcept { m_nTokenState = state; }
+  bool IsTokenLocked() const;
+  const OVPolicy& GetPolicy() const noexcept { return m_Policy; }
+  const TokenData& Record() const noexcept { return m_TokenData; }
+  const std::string& GetTokenName() const noexcept { return m_szTokenName; }
+  const SecureString& GetRememberedPin() const noexcept { return m_szPin; }
+  // The OTP key in clear while unlocked (hex), for passcode generation.
+  const SecureString& OtpKey() const noexcept { return m_szOtpKey; }
+  bool SaveToken() { return SaveData(); }
+
+ private:
+  OVEngine(std::string_view uniqueId, std::string_view tokenName);
+  void StorePolicyInRecord();
+  static int64_t NowSince2010();
+
+  OVPolicy m_Policy;
+  SecureBytes m_pActivationEntropy;
+  std::unique_ptr<NoxOVAuthenticator> m_pAuthenticator;
+};
+
+}  // namespace ov

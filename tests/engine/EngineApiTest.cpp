@@ -1,0 +1,243 @@
+// The token engine through the public API: activation, the PIN life cycle, lock-out and
+// deactivation, renaming, reset and deletion, with the clock and the drives of the test platform.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/OVEngine.h"
+#include "ov/ov_api.h"
+#include "policy/OVPolicy.h"
+#include "storage/OVEngineStore.h"
+#include "support/StorageEnvironment.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Level 3, event, PIN of 4, "maxattacks" 5, "attackdelay" 2.
+constexpr char kPinPolicy[] = "318998566";
+// Level 3, event, no PIN.
+constexpr char kNoPinPolicy[] = "19929092";
+
+std::string Formulate(std::initializer_list<std::pair<const char*, int32_t>> fields) {
+  ov::OVPolicy policy;
+  for (const auto& [key, value] : fields) policy.SetPolicyParameter(key, value);
+  return policy.FormulatePolicyString();
+}
+
+std::vector<uint8_t> EntropyOf(std::string code) {
+  std::erase(code, '-');
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567";
+  std::vector<int> bits;
+  for (char c : code) {
+    const auto value = alphabet.find(c);
+    for (int b = 4; b >= 0; --b) bits.push_back(static_cast<int>((value >> b) & 1));
+  }
+  std::vector<uint8_t> bytes(10);
+  for (int i = 0; i < 80; ++i) bytes[i / 8] |= static_cast<uint8_t>(bits[i] << (7 - i % 8));
+  return bytes;
+}
+
+std::string Sha256Hex(const std::vector<uint8_t>& data) {
+  uint8_t digest[32];
+  unsigned length = 0;
+  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (uint8_t b : digest) out += hex[b >> 4], out += hex[b & 15];
+  return out;
+}
+
+class EngineApiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(OV_InitializeA("KLSA_GA_8_2", 0), OV_OK); }
+  void TearDown() override { OV_Finalize(); }
+
+  // A new token activated with `policy`, its PIN set when the policy has one.
+  std::string Activate(const char* name, const char* policy, const char* pin = "1234") {
+    EXPECT_EQ(OV_CreateInstanceA(name, 0), OV_OK);
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    EXPECT_EQ(OV_GenerateActivationCodeA(policy, code), OV_OK);
+    if (State() == PENDING_PIN_STATE) {
+      EXPECT_EQ(OV_SetPinA(pin), OV_OK);
+    }
+    return code;
+  }
+  int32_t State() {
+    OVTokenInfoA info{};
+    OV_GetTokenInfoA(&info);
+    const int32_t state = info.m_nTokenState;
+    OV_FreeTokenInfoA(&info);
+    return state;
+  }
+  int32_t LockTimeLeft() {
+    OVTokenInfoA info{};
+    OV_GetTokenInfoA(&info);
+    const int32_t left = info.m_nLockTimeLeft;
+    OV_FreeTokenInfoA(&info);
+    return left;
+  }
+  void Reopen(const char* name) {
+    ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+    ASSERT_EQ(OV_CreateInstanceA(name, 0), OV_OK);
+  }
+  std::string OtpKey() { return std::string(ov::OVEngine::GetInstance("", "")->OtpKey().view()); }
+
+  ov::test::StorageEnvironment env;
+};
+
+TEST_F(EngineApiTest, ActivationCodeImpliesTheOtpKey) {
+  struct Case {
+    const char* policy;
+    bool appendsPolicy;
+  };
+  int n = 0;
+  for (const Case& c : {Case{kPinPolicy, true}, Case{nullptr, false}}) {
+    const std::string name = "Token " + std::to_string(++n);
+    ASSERT_EQ(OV_CreateInstanceA(name.c_str(), 0), OV_OK);
+    EXPECT_EQ(State(), INSTALLED_STATE);
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    ASSERT_EQ(OV_GenerateActivationCodeA(c.policy, code), OV_OK);
+    EXPECT_EQ(State(), PENDING_PIN_STATE);
+    EXPECT_EQ(OV_GenerateActivationCodeA(c.policy, code), OV_ERR_INVALID_TOKEN_STATE);
+    ASSERT_EQ(std::strlen(code), 23u);
+    EXPECT_EQ(OV_SetPinA("12"), OV_ERR_INVALID_PARAM);
+    ASSERT_EQ(OV_SetPinA("1234"), OV_OK);
+    EXPECT_EQ(OV_SetPinA("1234"), OV_ERR_PIN_ALREADY_SET);
+    EXPECT_EQ(State(), ACTIVATED_STATE);
+
+    // Level 1 codes are the legacy form: four groups of four characters and a checksum each.
+    std::vector<uint8_t> material;
+    if (c.appendsPolicy) {
+      material = EntropyOf(code);
+      material.insert(material.end(), c.policy, c.policy + std::strlen(c.policy));
+    } else {
+      std::string text;
+      for (int g = 0; g < 4; ++g) text += std::string(code + 6 * g, 4);
+      material = EntropyOf(text + "AAAA");
+    }
+    material.insert(material.end(), 4, 0);
+    Reopen(name.c_str());
+    ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+    EXPECT_EQ(OtpKey(), Sha256Hex(material)) << name;
+    ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+  }
+}
+
+TEST_F(EngineApiTest, PinValidationAndChange) {
+  Activate("Bank", kPinPolicy);
+  Reopen("bank");
+  EXPECT_EQ(OV_ChangeTokenNameA("Bank 2"), OV_ERR_PIN_NOT_VERIFIED);
+  EXPECT_EQ(OV_ValidatePinA("4321"), OV_ERR_INVALID_PIN);
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  EXPECT_EQ(OV_ChangePinA("1234", "1234"), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(OV_ChangePinA("1234", "12345"), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(OV_ChangePinA("1234", "5678"), OV_OK);
+  Reopen("Bank");
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_INVALID_PIN);
+  EXPECT_EQ(OV_ValidatePinA("5678"), OV_OK);
+  // A wrong PIN after a right one opens the instance afresh: the PIN is no longer verified.
+  EXPECT_EQ(OV_ValidatePinA("0000"), OV_ERR_INVALID_PIN);
+  EXPECT_EQ(OV_ChangeTokenNameA("Bank 2"), OV_ERR_PIN_NOT_VERIFIED);
+}
+
+TEST_F(EngineApiTest, WrongPinsLockThenDeactivate) {
+  Activate("Locky", kPinPolicy);
+  EXPECT_EQ(OV_ValidatePinA("0001"), OV_ERR_INVALID_PIN);
+  EXPECT_EQ(LockTimeLeft(), 0);
+  const int32_t expectedLock[] = {60, 120, 180};
+  for (int32_t lock : expectedLock) {
+    EXPECT_EQ(OV_ValidatePinA("0001"), OV_ERR_INVALID_PIN);
+    EXPECT_EQ(LockTimeLeft(), lock);
+    EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_TOKEN_LOCKED);
+    env.clock.now += lock;
+  }
+  EXPECT_EQ(OV_ValidatePinA("0001"), OV_ERR_TOKEN_DEACTIVATED);
+  EXPECT_EQ(State(), INSTALLED_STATE);
+  Reopen("Locky");
+  EXPECT_EQ(State(), INSTALLED_STATE);
+}
+
+TEST_F(EngineApiTest, LockOutIsCappedAtTwentyMinutes) {
+  const std::string policy = Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 0}, {"attackdelay", 2}});
+  Activate("Capped", policy.c_str());
+  for (int attempt = 1; attempt <= 25; ++attempt) {
+    ASSERT_EQ(OV_ValidatePinA("0001"), OV_ERR_INVALID_PIN) << attempt;
+    const int32_t left = LockTimeLeft();
+    env.clock.now += left;
+    if (attempt == 25) {
+      EXPECT_EQ(left, 1200);
+    }
+  }
+}
+
+TEST_F(EngineApiTest, PinUseCountDemandsAChange) {
+  const std::string policy = Formulate({{"mode", 0}, {"pinlen", 4}, {"pinusechanges", 128}});
+  Activate("Counted", policy.c_str());
+  for (int i = 1; i <= 128; ++i) ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK) << i;
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_CHANGE_PIN_REQUIRED);
+  EXPECT_EQ(OV_ChangePinA("1234", "5678"), OV_OK);
+  EXPECT_EQ(OV_ValidatePinA("5678"), OV_OK);
+}
+
+TEST_F(EngineApiTest, TokenWithoutPinOpensVerified) {
+  Activate("Plain", kNoPinPolicy);
+  EXPECT_EQ(State(), ACTIVATED_STATE);
+  Reopen("Plain");
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_PIN_NOT_SUPPORTED);
+  EXPECT_EQ(OV_SetPinValidationA("1234"), OV_ERR_PIN_NOT_SUPPORTED);
+  EXPECT_EQ(OV_ChangeTokenNameA("Plain 2"), OV_OK) << "verified without a PIN";
+}
+
+TEST_F(EngineApiTest, MultiHostPolicyIsRefusedAndChangesNothing) {
+  ASSERT_EQ(OV_CreateInstanceA("Hosts", 0), OV_OK);
+  const std::string path = ov::OVEngineStore::GetFullFilePath(ov::OVEngineStore::GetFileName("Hosts"), true);
+  const std::string before = ov::test::ReadFile(path);
+  const std::string multiHost = Formulate({{"mode", 3}});
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  EXPECT_EQ(OV_GenerateActivationCodeA(multiHost.c_str(), code), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(ov::test::ReadFile(path), before);
+  EXPECT_EQ(State(), INSTALLED_STATE);
+}
+
+TEST_F(EngineApiTest, RenameResetAndDelete) {
+  Activate("Other", kPinPolicy);
+  ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+  Activate("Work", kPinPolicy);
+  EXPECT_EQ(OV_ChangeTokenNameA("Work"), OV_ERR_DUPLICATE_TOKEN_NAME);
+  EXPECT_EQ(OV_ChangeTokenNameA("WORK"), OV_ERR_DUPLICATE_TOKEN_NAME);
+  EXPECT_EQ(OV_ChangeTokenNameA("other"), OV_ERR_DUPLICATE_TOKEN_NAME);
+  EXPECT_EQ(OV_ChangeTokenNameA("Office"), OV_OK);
+  Reopen("Office");
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK) << "the seed follows the new name";
+
+  Reopen("Office");
+  EXPECT_EQ(OV_DeleteToken(), OV_ERR_PIN_NOT_VERIFIED);
+  EXPECT_EQ(OV_ResetToken(), OV_ERR_PIN_NOT_VERIFIED);
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  ASSERT_EQ(OV_ResetToken(), OV_OK);
+  EXPECT_EQ(State(), INSTALLED_STATE);
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  EXPECT_EQ(OV_GenerateActivationCodeA(kPinPolicy, code), OV_OK) << "a reset token activates again";
+  const std::string path = ov::OVEngineStore::GetFullFilePath(ov::OVEngineStore::GetFileName("Office"), true);
+  ASSERT_TRUE(fs::exists(path));
+  EXPECT_EQ(OV_DeleteToken(), OV_OK);
+  EXPECT_FALSE(fs::exists(path));
+  OVTokenInfoA info{};
+  EXPECT_EQ(OV_GetTokenInfoA(&info), OV_ERR_NO_INSTANCE);
+}
+
+TEST_F(EngineApiTest, InstanceRules) {
+  ASSERT_EQ(OV_CreateInstanceA("Token one", 0), OV_OK);
+  EXPECT_EQ(OV_CreateInstanceA("Token one", 0), OV_ERR_INSTANCE_EXISTS);
+  EXPECT_EQ(OV_CreateInstanceA("Token two", 0), OV_ERR_OTHER_TOKEN_OPEN);
+  EXPECT_EQ(OV_SetPinA("1234"), OV_ERR_ACTIVATION_REQUIRED);
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_TOKEN_NOT_ACTIVATED);
+  EXPECT_EQ(OV_ReleaseInstance(), OV_OK);
+  EXPECT_EQ(OV_ReleaseInstance(), OV_ERR_NO_INSTANCE);
+}
+
+}  // namespace
