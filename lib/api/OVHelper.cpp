@@ -1,5 +1,8 @@
 #include "api/OVHelper.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "api/InputValidation.h"
 #include "common/TokenInfoRecords.h"
 #include "common/LogFacade.h"
@@ -185,17 +188,57 @@ int32_t OVHelper::OVHelper_ChangePIN(const char* oldPin, const char* newPin) {
   return log.Return(m_OVEngine->ChangePIN(oldPin, newPin));
 }
 
-int32_t OVHelper::OVHelper_GenerateOTP(const char*, int32_t, char*, int32_t*) {
+int32_t OVHelper::OVHelper_GenerateOTP(const char* challenge, int32_t hostIndex, char* otp,
+                                       int32_t* otpLength) {
   LogScope log("OVHelper::OVHelper_GenerateOTP");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  if (m_OVEngine->GetTokenState() != ACTIVATED_STATE) return log.Return(OV_ERR_TOKEN_NOT_ACTIVATED);
+  if (m_OVEngine->IsTokenLocked()) return log.Return(OV_ERR_TOKEN_LOCKED);
+  if (!m_bPinVerified) return log.Return(OV_ERR_PIN_NOT_VERIFIED);
+  const bool multiHost = m_OVEngine->GetPolicy().GetMode() == MULTI_HOST;
+  const int32_t host = multiHost ? hostIndex : 0;
+  const int32_t challengeLength = m_OVEngine->ChallengeLength(host);
+  if (challengeLength >= 0 &&
+      (challenge == nullptr || static_cast<int32_t>(strlen(challenge)) != challengeLength)) {
+    log.Message("Error: challenge missing or of the wrong length");
+    return log.Return(OV_ERR_INVALID_PARAM);
+  }
+  if (multiHost && (hostIndex < 1 || hostIndex > 9)) return log.Return(OV_ERR_INVALID_PARAM);
+  if (otpLength == nullptr) return log.Return(OV_ERR_INVALID_PARAM);
+  // A multi-host host has its own passcode length: the query and the size check use it, so a
+  // code is never cut short.
+  const int32_t needed = m_OVEngine->PasscodeLength(host);
+  if (otp == nullptr || *otpLength == 0) {
+    *otpLength = needed;
+    return log.Return(OV_OK);
+  }
+  if (*otpLength < needed) {
+    *otpLength = needed;
+    return log.Return(OV_ERR_BUFFER_TOO_SMALL);
+  }
+  try {
+    const SecureString passcode =
+        m_OVEngine->GetNextPasscode(challengeLength >= 0 ? challenge : nullptr, host);
+    if (passcode.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
+    std::memcpy(otp, passcode.data(), std::min<std::size_t>(passcode.size(), static_cast<std::size_t>(*otpLength)));
+    return log.Return(OV_OK);
+  } catch (const OVException& e) {
+    log.Message(e.GetErrorString().c_str());
+    return log.Return(e.GetErrorCode() == OV_ERR_INVALID_PARAM ? OV_ERR_INVALID_PARAM : OV_ERR_OPERATION_FAILED);
+  }
 }
 
-int32_t OVHelper::OVHelper_GetRemainingTickCount(int32_t*) {
+int32_t OVHelper::OVHelper_GetRemainingTickCount(int32_t* seconds) {
   LogScope log("OVHelper::OVHelper_GetRemainingTickCount");
   // Like its sibling operations it needs the open token.
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  const int32_t left = m_OVEngine->GetRemainingTickCount();
+  if (left < 0) {
+    *seconds = 0;
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  *seconds = left;
+  return log.Return(OV_OK);
 }
 
 int32_t OVHelper::OVHelper_ChangeTokenName(const char* newName) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +16,7 @@
 #include "encoding/Hex.h"
 #include "engine/ActivationCode.h"
 #include "engine/NoxOVAuthenticator.h"
+#include "engine/PasscodeTime.h"
 #include "platform/Platform.h"
 #include "storage/TokenFile.h"
 
@@ -23,6 +25,10 @@ namespace ov {
 namespace {
 
 std::unique_ptr<OVEngine> g_pOVEngine;
+
+// The time step of each token's last time-based code: a second request within the step gives
+// the same code and leaves the file alone.
+std::map<std::string, int32_t> s_LastTimeStep;
 
 constexpr const char* kModeTexts[] = {OV_MODE_TEXT_EVENT_SYNCHRONOUS, OV_MODE_TEXT_TIME_SYNCHRONOUS,
                                       OV_MODE_TEXT_CHALLENGE_RESPONSE, OV_MODE_TEXT_MULTI_HOST};
@@ -455,6 +461,82 @@ int32_t OVEngine::SetMacKey(std::string_view key) {
   const int32_t result = EncryptMacKey(kInternalPin);
   if (result != OV_OK) return result;
   return SaveData() ? OV_OK : OV_ERR_OPERATION_FAILED;
+}
+
+void OVEngine::InitOTPEngine(int32_t host) {
+  m_pAuthenticator = std::make_unique<NoxOVAuthenticator>(
+      NoxOVAuthenticator::DecodeOtpKey(m_szOtpKey.view()),
+      static_cast<int32_t>(m_TokenData.m_nPasscodeLength), m_TokenData.m_nCounters[host],
+      TokenData::Text(m_TokenData.m_szAlgorithm));
+}
+
+void OVEngine::UpdateOTPEngine(int32_t host) {
+  m_pAuthenticator->UpdateForHost(NoxOVAuthenticator::DecodeOtpKey(m_szOtpKey.view()), host,
+                                  m_TokenData.m_nCounters[host]);
+}
+
+SecureString OVEngine::GeneratePasscode(const char* challenge, int32_t host) {
+  if (host < 0 || host > 9) throw OVException(OV_ERR_OPERATION_FAILED, "host index out of range");
+  if (!m_pAuthenticator) InitOTPEngine(host);
+  if (m_Policy.GetMode() == MULTI_HOST) UpdateOTPEngine(host);
+  return m_pAuthenticator->GenPwd(challenge, m_TokenData.m_nCounters[host]);
+}
+
+SecureString OVEngine::GetNextPasscode(const char* challenge, int32_t host) {
+  LogScope log("OVEngine::GetNextPasscode");
+  log.Number("HostIndex", host);
+  if (host < 0 || host > 9) throw OVException(OV_ERR_OPERATION_FAILED, "host index out of range");
+  if (m_Policy.IsTimeBased()) {
+    const int32_t saved = m_TokenData.m_nCounters[host];
+    const int32_t step = TimeStep(platform::Current().clock->NowUnixSeconds(), m_Policy.GetTStick());
+    m_TokenData.m_nCounters[host] = step;
+    auto last = s_LastTimeStep.find(m_szTokenName);
+    if (last != s_LastTimeStep.end() && last->second == step) {
+      SecureString passcode;
+      try {
+        passcode = GeneratePasscode(challenge, host);
+      } catch (...) {
+        m_TokenData.m_nCounters[host] = saved;
+        throw;
+      }
+      m_TokenData.m_nCounters[host] = saved;
+      return passcode;
+    }
+    SecureString passcode;
+    try {
+      passcode = GeneratePasscode(challenge, host);
+    } catch (...) {
+      m_TokenData.m_nCounters[host] = saved;
+      throw;
+    }
+    s_LastTimeStep[m_szTokenName] = step;
+    m_TokenData.m_nCounters[host] = saved + 1;
+    if (!SaveData()) throw OVException(OV_ERR_OPERATION_FAILED, "SaveData failed");
+    return passcode;
+  }
+  SecureString passcode = GeneratePasscode(challenge, host);
+  m_TokenData.m_nCounters[host] = m_pAuthenticator->GetCounter();
+  if (!SaveData()) throw OVException(OV_ERR_OPERATION_FAILED, "SaveData failed");
+  return passcode;
+}
+
+int32_t OVEngine::GetRemainingTickCount() const {
+  if (!m_Policy.IsTimeBased()) return -1;
+  return SecondsLeftInStep(platform::Current().clock->NowUnixSeconds(), m_Policy.GetTStick());
+}
+
+int32_t OVEngine::PasscodeLength(int32_t host) const {
+  if (m_Policy.GetMode() == MULTI_HOST && host >= 1 && host <= 9) {
+    return NoxOVAuthenticator::GetHostPolicy(host).GetPwdLen();
+  }
+  return m_Policy.GetPwdLen();
+}
+
+int32_t OVEngine::ChallengeLength(int32_t host) const {
+  const int32_t mode = m_Policy.GetMode();
+  if (mode == CHALLENGE_RESPONSE || mode == 6) return m_Policy.GetChallLen();
+  if (mode == MULTI_HOST && host == 9) return NoxOVAuthenticator::GetHostPolicy(9).GetChallLen();
+  return -1;
 }
 
 }  // namespace ov

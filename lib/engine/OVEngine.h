@@ -64,6 +64,20 @@ class OVEngine final : public OVEngineStore {
   int32_t SetTransactionKey(std::string_view key);
   int32_t SetMacKey(std::string_view key);
 
+  // Passcodes. Host 0 is the token itself, hosts 1 to 9 those of a multi-host token. The event
+  // counter is advanced and saved before a code is returned; a time-based token gives the same
+  // code again within one time step without touching its file.
+  void InitOTPEngine(int32_t host);
+  void UpdateOTPEngine(int32_t host);
+  SecureString GeneratePasscode(const char* challenge, int32_t host);
+  SecureString GetNextPasscode(const char* challenge, int32_t host);
+  // Seconds left in the current time step; -1 for a token that is not time-based.
+  int32_t GetRemainingTickCount() const;
+  // The length of the passcode `host` gets (a multi-host token's hosts have their own policies).
+  int32_t PasscodeLength(int32_t host) const;
+  // The challenge length `host` needs, or -1 when it takes none.
+  int32_t ChallengeLength(int32_t host) const;
+
   static char* GetTokenModeStr(int32_t mode);
   char* GetTokenPolicyLevel() const;
   static int32_t GetLockTimeLeft(int32_t lockUntil);

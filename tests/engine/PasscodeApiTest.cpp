@@ -1,0 +1,132 @@
+// Passcodes through the public API after a manual activation, with the test clock.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/PasscodeTime.h"
+#include "ov/ov_api.h"
+#include "policy/OVPolicy.h"
+#include "storage/OVEngineStore.h"
+#include "support/StorageEnvironment.h"
+
+namespace {
+
+std::string Formulate(std::initializer_list<std::pair<const char*, int32_t>> fields) {
+  ov::OVPolicy policy;
+  for (const auto& [key, value] : fields) policy.SetPolicyParameter(key, value);
+  return policy.FormulatePolicyString();
+}
+
+std::vector<uint8_t> EntropyOf(std::string code) {
+  std::erase(code, '-');
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567";
+  std::vector<uint8_t> bytes(10);
+  int bit = 0;
+  for (char c : code) {
+    const auto value = alphabet.find(c);
+    for (int b = 4; b >= 0 && bit < 80; --b, ++bit) {
+      bytes[bit / 8] |= static_cast<uint8_t>(((value >> b) & 1) << (7 - bit % 8));
+    }
+  }
+  return bytes;
+}
+
+// RFC 4226 with HMAC-SHA-256: the test's own reference.
+std::string Hotp(const std::vector<uint8_t>& key, uint64_t counter, int digits) {
+  uint8_t message[8];
+  for (int i = 7; i >= 0; --i, counter >>= 8) message[i] = static_cast<uint8_t>(counter);
+  uint8_t mac[32];
+  unsigned length = 0;
+  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), message, 8, mac, &length);
+  const int offset = mac[31] & 0x0F;
+  const uint32_t binary = (mac[offset] & 0x7F) << 24 | mac[offset + 1] << 16 | mac[offset + 2] << 8 | mac[offset + 3];
+  uint32_t modulus = 1;
+  for (int i = 0; i < digits; ++i) modulus *= 10;
+  std::string code = std::to_string(binary % modulus);
+  return std::string(static_cast<std::size_t>(digits) - code.size(), '0') + code;
+}
+
+class PasscodeApiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(OV_InitializeA("KLSA_GA_8_2", 0), OV_OK); }
+  void TearDown() override { OV_Finalize(); }
+
+  // Activates a PIN-less token and returns the OTP key its activation code implies.
+  std::vector<uint8_t> Activate(const char* name, const std::string& policy) {
+    EXPECT_EQ(OV_CreateInstanceA(name, 0), OV_OK);
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    EXPECT_EQ(OV_GenerateActivationCodeA(policy.c_str(), code), OV_OK);
+    std::vector<uint8_t> material = EntropyOf(code);
+    material.insert(material.end(), policy.begin(), policy.end());
+    material.insert(material.end(), 4, 0);
+    std::vector<uint8_t> key(32);
+    unsigned length = 0;
+    EVP_Digest(material.data(), material.size(), key.data(), &length, EVP_sha256(), nullptr);
+    return key;
+  }
+  std::string Next(const char* challenge = nullptr) {
+    int32_t length = 0;
+    EXPECT_EQ(OV_GenerateOtpA(challenge, 0, nullptr, &length), OV_OK);
+    std::vector<char> otp(static_cast<std::size_t>(length) + 1, '\0');
+    EXPECT_EQ(OV_GenerateOtpA(challenge, 0, otp.data(), &length), OV_OK);
+    return otp.data();
+  }
+
+  ov::test::StorageEnvironment env;
+};
+
+TEST_F(PasscodeApiTest, EventCodesFollowTheStoredCounter) {
+  const std::string policy = Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
+  const auto key = Activate("Event token", policy);
+  EXPECT_EQ(Next(), Hotp(key, 0, 8));
+  EXPECT_EQ(Next(), Hotp(key, 1, 8));
+  ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+  ASSERT_EQ(OV_CreateInstanceA("Event token", 0), OV_OK);
+  EXPECT_EQ(Next(), Hotp(key, 2, 8)) << "the counter was saved";
+
+  int32_t length = 3;
+  char small[4] = {};
+  EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, small, &length), OV_ERR_BUFFER_TOO_SMALL);
+  EXPECT_EQ(length, 8);
+  int32_t seconds = 0;
+  EXPECT_EQ(OV_GetRemainingTickCount(&seconds), OV_ERR_OPERATION_FAILED);
+}
+
+TEST_F(PasscodeApiTest, TimeCodesRepeatWithinAStep) {
+  const std::string policy = Formulate({{"mode", 1}, {"pinlen", 0}, {"pwdlen", 6}, {"tstick", 30}});
+  const auto key = Activate("Time token", policy);
+  // A step boundary: seconds since 2000-01-01 00:00:01 divisible by 30.
+  env.clock.now = ov::kTimeStepBaseUnixSeconds + 30 * 25110506;
+  int32_t seconds = 0;
+  ASSERT_EQ(OV_GetRemainingTickCount(&seconds), OV_OK);
+  EXPECT_EQ(seconds, 30);
+  const std::string first = Next();
+  EXPECT_EQ(first, Hotp(key, 25110506, 6));
+  const std::string path = ov::OVEngineStore::GetFullFilePath(ov::OVEngineStore::GetFileName("Time token"), true);
+  const std::string file = ov::test::ReadFile(path);
+  env.clock.now += 29;
+  EXPECT_EQ(Next(), first);
+  EXPECT_EQ(ov::test::ReadFile(path), file) << "the same step does not rewrite the file";
+  env.clock.now += 1;
+  EXPECT_EQ(Next(), Hotp(key, 25110507, 6));
+}
+
+TEST_F(PasscodeApiTest, ChallengeResponseChecksItsChallenge) {
+  const std::string policy = Formulate({{"mode", 2}, {"pinlen", 0}, {"challlen", 8}});
+  Activate("Challenge token", policy);
+  int32_t length = 0;
+  EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, nullptr, &length), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(OV_GenerateOtpA("1234567", 0, nullptr, &length), OV_ERR_INVALID_PARAM);
+  const std::string a = Next("12345678");
+  EXPECT_FALSE(a.empty());
+  EXPECT_NE(Next("12345679"), a);
+  length = 8;
+  char otp[9] = {};
+  EXPECT_EQ(OV_GenerateOtpA("1234567A", 0, otp, &length), OV_ERR_INVALID_PARAM) << "letters";
+}
+
+}  // namespace
