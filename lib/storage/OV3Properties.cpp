@@ -307,7 +307,22 @@ bool OV3Properties::ov3StoreTokenInfo(const OVTokenInfoA& info, const TokenData&
     inner.setInt("ZG", tokenData.m_nPinUseCount);
     inner.setBool("KP", tokenData.m_bKeySet != 0);
     inner.setInt("FT", static_cast<int32_t>(tokenData.m_nPinExpiryMonths));
-    for (const char* tag : {"AS", "AK", "MK", "CR"}) inner.setBool(tag, true);
+    // A token whose PIN is not set yet keeps what completes it: the activation key material
+    // (inside this protected text) and the end of a running lock-out, so that neither is lost
+    // when the token is closed and opened again.
+    inner.setInt("ZD", tokenData.m_nLockUntil);
+    const std::string_view keyMaterial = TokenData::Text(tokenData.m_szKeyMaterial);
+    if (keyMaterial.empty()) {
+      inner.setBool("AS", true);
+    } else {
+      inner.setText("AS", keyMaterial);
+    }
+    for (const char* tag : {"AK", "MK", "CR"}) inner.setBool(tag, true);
+    // Delivered transaction and MAC keys, protected with the PIN, beside the seed.
+    const std::string_view transactionKey = TokenData::Text(tokenData.m_szEncTransactionKey);
+    const std::string_view macKey = TokenData::Text(tokenData.m_szEncMacKey);
+    if (!transactionKey.empty()) setText("AK", transactionKey);
+    if (!macKey.empty()) setText("MK", macKey);
 
     const std::string_view name = text(info.m_szTokenName);
     if (!ov3StoreTokenName(name)) throw OVException(6003);
@@ -371,6 +386,9 @@ void OV3Properties::getTokenInfo(StoredTokenInfo& out) const {
   out.pinUseCount = getInt("ZG");
   out.keySet = getBool("KP");
   out.pinExpiryMonths = getInt("FT");
+  out.lockUntil = getInt("ZD");
+  out.keyMaterial = getText("AS");
+  if (out.keyMaterial.view() == "true") out.keyMaterial.Wipe();
 }
 
 bool OV3Properties::getOrvantiData(TokenData& tokenData) const {
@@ -385,7 +403,16 @@ bool OV3Properties::getOrvantiData(TokenData& tokenData) const {
     policy.SetPolicyString(info.tokenPolicy.view());
     tokenData.m_nPasscodeLength = static_cast<uint32_t>(policy.GetPwdLen());
     tokenData.m_nChallengeLen = static_cast<uint32_t>(info.challengeLength);
-    tokenData.m_nLockUntil = 0;
+    tokenData.m_nLockUntil = info.lockUntil;
+    tokenData.m_bKeySet = info.keySet ? 1 : 0;
+    TokenData::SetText(tokenData.m_szKeyMaterial, info.keyMaterial.view());
+    // The OTP key itself stays in the seed; the record only notes that there is one.
+    TokenData::SetText(tokenData.m_szEncOtpKey, has("F3") ? "F3" : "");
+    const SecureString transactionKey = getText("AK");
+    const SecureString macKey = getText("MK");
+    TokenData::SetText(tokenData.m_szEncTransactionKey, transactionKey.view());
+    TokenData::SetText(tokenData.m_szEncMacKey, macKey.view());
+    tokenData.m_bTransactionKeySet = transactionKey.empty() ? 0 : 1;
     tokenData.m_nPinUseCount = info.pinUseCount;
     tokenData.m_nState = static_cast<uint32_t>(info.tokenState);
     tokenData.m_PinChangeTime = SystemTimeFromUnix(platform::Current().clock->NowUnixSeconds());

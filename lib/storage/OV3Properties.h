@@ -55,6 +55,8 @@ struct StoredTokenInfo {
   int32_t pinUseCount = 0;
   bool keySet = false;
   int32_t pinExpiryMonths = 0;
+  int32_t lockUntil = 0;     // "ZD": the end of a running PIN lock-out
+  SecureString keyMaterial;  // "AS": activation key material of a token whose PIN is not set
 };
 
 class OV3Properties {

@@ -222,7 +222,9 @@ int32_t OVEngineStore::EncryptOTPKey(std::string_view pin) {
     log.Message("SetPIN operation is not successful");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  TokenData::SetText(m_TokenData.m_szEncOtpKey, m_szOtpKey.view());
+  // Format-3 files keep the protected key in the seed: the record only notes that it is there
+  // (the key text itself stays out of the record).
+  TokenData::SetText(m_TokenData.m_szEncOtpKey, "F3");
   SecureWipe(m_TokenData.m_szKeyMaterial, sizeof m_TokenData.m_szKeyMaterial);
   if (!SaveData()) {
     log.Message("SaveData operation fails");

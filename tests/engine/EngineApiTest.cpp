@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -228,6 +229,50 @@ TEST_F(EngineApiTest, RenameResetAndDelete) {
   EXPECT_FALSE(fs::exists(path));
   OVTokenInfoA info{};
   EXPECT_EQ(OV_GetTokenInfoA(&info), OV_ERR_NO_INSTANCE);
+}
+
+TEST_F(EngineApiTest, ATokenWaitingForItsPinSurvivesReopening) {
+  ASSERT_EQ(OV_CreateInstanceA("Pending", 0), OV_OK);
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  ASSERT_EQ(OV_GenerateActivationCodeA(kPinPolicy, code), OV_OK);
+  Reopen("Pending");
+  EXPECT_EQ(State(), PENDING_PIN_STATE);
+  ASSERT_EQ(OV_SetPinA("1234"), OV_OK);
+  std::vector<uint8_t> material = EntropyOf(code);
+  material.insert(material.end(), kPinPolicy, kPinPolicy + std::strlen(kPinPolicy));
+  material.insert(material.end(), 4, 0);
+  Reopen("Pending");
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  EXPECT_EQ(OtpKey(), Sha256Hex(material));
+  EXPECT_EQ(ov::OVEngine::GetInstance("", "")->Record().m_szKeyMaterial[0], '\0')
+      << "the key material goes once the PIN protects the key";
+
+  // Keys delivered by enrollment wait under the internal PIN, also across reopening.
+  ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+  ASSERT_EQ(OV_CreateInstanceA("Delivered", 0), OV_OK);
+  ov::OVEngine* engine = ov::OVEngine::GetInstance("", "");
+  ASSERT_EQ(engine->ValidateAndSavePolicy(kPinPolicy), OV_OK);
+  const std::string key(64, 'C');
+  ASSERT_EQ(engine->SetTokenKeys(key.c_str()), OV_OK);
+  engine->SetTokenState(PENDING_PIN_STATE);
+  ASSERT_TRUE(engine->SaveToken());
+  Reopen("Delivered");
+  EXPECT_EQ(State(), PENDING_PIN_STATE);
+  ASSERT_EQ(OV_SetPinA("1234"), OV_OK);
+  Reopen("Delivered");
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  EXPECT_EQ(OtpKey(), key);
+}
+
+TEST_F(EngineApiTest, ALockOutHoldsAcrossReopening) {
+  Activate("Locked", kPinPolicy);
+  EXPECT_EQ(OV_ValidatePinA("0001"), OV_ERR_INVALID_PIN);
+  EXPECT_EQ(OV_ValidatePinA("0001"), OV_ERR_INVALID_PIN);
+  Reopen("Locked");
+  EXPECT_EQ(LockTimeLeft(), 60);
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_TOKEN_LOCKED);
+  env.clock.now += 60;
+  EXPECT_EQ(OV_ValidatePinA("1234"), OV_OK);
 }
 
 TEST_F(EngineApiTest, InstanceRules) {
