@@ -275,6 +275,79 @@ TEST_F(EngineApiTest, ALockOutHoldsAcrossReopening) {
   EXPECT_EQ(OV_ValidatePinA("1234"), OV_OK);
 }
 
+// The state checks of the library object, in their order: each row opens a fresh token in one
+// state and runs one operation.
+TEST_F(EngineApiTest, StateChecks) {
+  enum class Setup { Installed, Pending, Unverified, Locked, NoPin };
+  struct Row {
+    Setup setup;
+    const char* operation;
+    int32_t expected;
+  };
+  const Row rows[] = {
+      {Setup::Installed, "SetPin", OV_ERR_ACTIVATION_REQUIRED},
+      {Setup::Installed, "ValidatePin", OV_ERR_TOKEN_NOT_ACTIVATED},
+      {Setup::Installed, "ChangePin", OV_ERR_TOKEN_NOT_ACTIVATED},
+      {Setup::Installed, "GenerateOtp", OV_ERR_TOKEN_NOT_ACTIVATED},
+      {Setup::Installed, "Rename", OV_ERR_TOKEN_NOT_ACTIVATED},
+      {Setup::Installed, "SetPinValidation", OV_OK},
+      {Setup::Installed, "Reset", OV_OK},
+      {Setup::Installed, "Delete", OV_OK},
+      {Setup::Pending, "Activate", OV_ERR_INVALID_TOKEN_STATE},
+      {Setup::Pending, "ValidatePin", OV_ERR_TOKEN_NOT_ACTIVATED},
+      {Setup::Pending, "GenerateOtp", OV_ERR_TOKEN_NOT_ACTIVATED},
+      {Setup::Pending, "SetPin", OV_OK},
+      {Setup::Unverified, "SetPin", OV_ERR_PIN_ALREADY_SET},
+      {Setup::Unverified, "GenerateOtp", OV_ERR_PIN_NOT_VERIFIED},
+      {Setup::Unverified, "Rename", OV_ERR_PIN_NOT_VERIFIED},
+      {Setup::Unverified, "Reset", OV_ERR_PIN_NOT_VERIFIED},
+      {Setup::Unverified, "Delete", OV_ERR_PIN_NOT_VERIFIED},
+      {Setup::Unverified, "ValidatePin", OV_OK},
+      {Setup::Locked, "ValidatePin", OV_ERR_TOKEN_LOCKED},
+      {Setup::Locked, "ChangePin", OV_ERR_TOKEN_LOCKED},
+      {Setup::Locked, "GenerateOtp", OV_ERR_TOKEN_LOCKED},
+      {Setup::Locked, "Rename", OV_ERR_TOKEN_LOCKED},
+      {Setup::Locked, "Reset", OV_ERR_TOKEN_LOCKED},
+      {Setup::Locked, "Delete", OV_ERR_TOKEN_LOCKED},
+      {Setup::NoPin, "SetPin", OV_ERR_PIN_NOT_SUPPORTED},
+      {Setup::NoPin, "ValidatePin", OV_ERR_PIN_NOT_SUPPORTED},
+      {Setup::NoPin, "ChangePin", OV_ERR_PIN_NOT_SUPPORTED},
+      {Setup::NoPin, "SetPinValidation", OV_ERR_PIN_NOT_SUPPORTED},
+      {Setup::NoPin, "GenerateOtp", OV_OK},
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    const std::string name = "State token " + std::to_string(++n);
+    ASSERT_EQ(OV_CreateInstanceA(name.c_str(), 0), OV_OK);
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    if (row.setup != Setup::Installed) {
+      ASSERT_EQ(OV_GenerateActivationCodeA(row.setup == Setup::NoPin ? kNoPinPolicy : kPinPolicy, code), OV_OK);
+    }
+    if (row.setup == Setup::Unverified || row.setup == Setup::Locked) {
+      ASSERT_EQ(OV_SetPinA("1234"), OV_OK);
+      Reopen(name.c_str());
+    }
+    if (row.setup == Setup::Locked) {
+      OV_ValidatePinA("0001");
+      OV_ValidatePinA("0001");
+    }
+    const std::string op = row.operation;
+    int32_t length = 0;
+    int32_t result = -1;
+    if (op == "SetPin") result = OV_SetPinA("1234");
+    if (op == "ValidatePin") result = OV_ValidatePinA("1234");
+    if (op == "ChangePin") result = OV_ChangePinA("1234", "5678");
+    if (op == "GenerateOtp") result = OV_GenerateOtpA(nullptr, 0, nullptr, &length);
+    if (op == "Rename") result = OV_ChangeTokenNameA((name + " renamed").c_str());
+    if (op == "SetPinValidation") result = OV_SetPinValidationA("1234");
+    if (op == "Reset") result = OV_ResetToken();
+    if (op == "Delete") result = OV_DeleteToken();
+    if (op == "Activate") result = OV_GenerateActivationCodeA(kPinPolicy, code);
+    EXPECT_EQ(result, row.expected) << "row " << n << ": " << op;
+    OV_ReleaseInstance();
+  }
+}
+
 TEST_F(EngineApiTest, InstanceRules) {
   ASSERT_EQ(OV_CreateInstanceA("Token one", 0), OV_OK);
   EXPECT_EQ(OV_CreateInstanceA("Token one", 0), OV_ERR_INSTANCE_EXISTS);
