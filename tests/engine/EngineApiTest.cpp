@@ -128,6 +128,37 @@ TEST_F(EngineApiTest, ActivationCodeImpliesTheOtpKey) {
   }
 }
 
+TEST_F(EngineApiTest, EveryPolicyLevelActivates) {
+  struct Case {
+    const char* policy;
+    const char* pin;
+    const char* trivialPin;  // refused where the level forbids trivial PINs
+  };
+  const Case cases[] = {{"75811023", "1234", nullptr},        // level 2
+                        {kPinPolicy, "1234", nullptr},        // level 3
+                        {"43063243095", "Ab12cd", "111111"},  // level 4, no trivial PINs
+                        {"90421453503", "Ab12cd", "123456"}};  // level 5
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string name = "Level token " + std::to_string(++n);
+    ASSERT_EQ(OV_CreateInstanceA(name.c_str(), 0), OV_OK);
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    ASSERT_EQ(OV_GenerateActivationCodeA(c.policy, code), OV_OK) << c.policy;
+    if (c.trivialPin != nullptr) {
+      EXPECT_EQ(OV_SetPinValidationA(c.trivialPin), OV_ERR_INVALID_PARAM) << c.policy;
+      EXPECT_EQ(OV_SetPinA(c.trivialPin), OV_ERR_INVALID_PARAM) << c.policy;
+    }
+    ASSERT_EQ(OV_SetPinA(c.pin), OV_OK) << c.policy;
+    std::vector<uint8_t> material = EntropyOf(code);
+    material.insert(material.end(), c.policy, c.policy + std::strlen(c.policy));
+    material.insert(material.end(), 4, 0);
+    Reopen(name.c_str());
+    ASSERT_EQ(OV_ValidatePinA(c.pin), OV_OK) << c.policy;
+    EXPECT_EQ(OtpKey(), Sha256Hex(material)) << c.policy;
+    ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+  }
+}
+
 TEST_F(EngineApiTest, PinValidationAndChange) {
   Activate("Bank", kPinPolicy);
   Reopen("bank");
