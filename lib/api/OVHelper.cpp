@@ -300,17 +300,8 @@ bool OVHelper::IsPinChangeDue() const {
   const TokenData& record = m_OVEngine->Record();
   const int32_t useChanges = m_OVEngine->GetPolicy().GetPinUseChanges();
   if (useChanges != 0 && record.m_nPinUseCount != 0 && record.m_nPinUseCount > useChanges) return true;
-  if (record.m_nPinExpiryMonths == 0) return false;
-  // The change time plus the expiry months; a day the target month lacks counts as its last day.
-  SystemTime due = record.m_PinChangeTime;
-  const int64_t months = static_cast<int64_t>(due.wMonth) - 1 + record.m_nPinExpiryMonths;
-  due.wYear = static_cast<uint16_t>(due.wYear + months / 12);
-  due.wMonth = static_cast<uint16_t>(months % 12 + 1);
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (due.wYear % 4 == 0 && due.wYear % 100 != 0) || due.wYear % 400 == 0;
-  const int lastDay = kDays[due.wMonth - 1] + (due.wMonth == 2 && leap ? 1 : 0);
-  if (due.wDay > lastDay) due.wDay = static_cast<uint16_t>(lastDay);
-  return platform::Current().clock->NowUnixSeconds() >= UnixFromSystemTime(due);
+  return IsPinExpired(record.m_PinChangeTime, record.m_nPinExpiryMonths,
+                      platform::Current().clock->NowUnixSeconds());
 }
 
 int32_t OVHelper::OVHelper_FreeTokenInfoA(OVTokenInfoA* info, bool listEntry) {

@@ -32,6 +32,19 @@ int64_t UnixFromSystemTime(const SystemTime& time) {
   return static_cast<int64_t>(timegm(&parts));
 }
 
+bool IsPinExpired(const SystemTime& changed, uint32_t months, int64_t nowUnixSeconds) {
+  if (months == 0 || changed.wMonth < 1 || changed.wMonth > 12) return false;
+  SystemTime due = changed;
+  const int64_t monthIndex = static_cast<int64_t>(due.wMonth) - 1 + months;
+  due.wYear = static_cast<uint16_t>(due.wYear + monthIndex / 12);
+  due.wMonth = static_cast<uint16_t>(monthIndex % 12 + 1);
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (due.wYear % 4 == 0 && due.wYear % 100 != 0) || due.wYear % 400 == 0;
+  const int lastDay = kDays[due.wMonth - 1] + (due.wMonth == 2 && leap ? 1 : 0);
+  if (due.wDay > lastDay) due.wDay = static_cast<uint16_t>(lastDay);
+  return nowUnixSeconds >= UnixFromSystemTime(due);
+}
+
 void TokenData::Create() {
   std::memset(static_cast<void*>(this), 0, sizeof *this);
   SetText(m_szVersion, kRecordVersion);

@@ -28,6 +28,10 @@ SystemTime SystemTimeFromUnix(int64_t unixSeconds);
 // Seconds since 1970 of a calendar time (UTC); the inverse of SystemTimeFromUnix.
 int64_t UnixFromSystemTime(const SystemTime& time);
 
+// True when `months` (above 0) have passed since `changed` at `nowUnixSeconds`. The month rolls
+// over into the year; a day the target month lacks counts as that month's last day.
+bool IsPinExpired(const SystemTime& changed, uint32_t months, int64_t nowUnixSeconds);
+
 inline constexpr char kRecordVersion[] = "8.3.1";
 inline constexpr int kCounterCount = 11;
 

@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "storage/OV3ConstantsUtil.h"
 #include "storage/OV3Util.h"
+#include "storage/TokenData.h"
 #include "storage/Win_UsbFlash.h"
 #include "support/FakePlatform.h"
 
@@ -153,6 +154,38 @@ TEST_F(DeviceUniqueTest, MachineDriveUsesTheSlotsUsbDriveItsSerial) {
   ov::platform::ScopedPlatform scope({.driveIdentity = flash.get()});
   ov::Win_UsbFlash::ResetCaches();
   for (int slot : {0, 3, 9}) EXPECT_EQ(util::GetDeviceUnique(slot), "4C530001230114116283") << slot;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PinExpiryTest, MonthsRollIntoYearsAndShortMonthsEndEarly) {
+  struct Case {
+    const char* name;
+    ov::SystemTime changed;
+    uint32_t months;
+    ov::SystemTime due;  // the first moment the PIN counts as expired
+  };
+  auto at = [](int y, int m, int d) {
+    ov::SystemTime t;
+    t.wYear = static_cast<uint16_t>(y), t.wMonth = static_cast<uint16_t>(m), t.wDay = static_cast<uint16_t>(d);
+    t.wHour = 12;
+    return t;
+  };
+  const Case cases[] = {
+      {"plain", at(2026, 3, 15), 2, at(2026, 5, 15)},
+      {"into the next year", at(2026, 11, 10), 3, at(2027, 2, 10)},
+      {"31st into a 30-day month", at(2026, 1, 31), 3, at(2026, 4, 30)},
+      {"29 February in a common year", at(2024, 2, 29), 12, at(2025, 2, 28)},
+      {"31 January into a leap February", at(2028, 1, 31), 1, at(2028, 2, 29)},
+  };
+  for (const Case& c : cases) {
+    const int64_t due = ov::UnixFromSystemTime(c.due);
+    EXPECT_FALSE(ov::IsPinExpired(c.changed, c.months, due - 1)) << c.name;
+    EXPECT_TRUE(ov::IsPinExpired(c.changed, c.months, due)) << c.name;
+  }
+  EXPECT_FALSE(ov::IsPinExpired(at(2000, 1, 1), 0, ov::UnixFromSystemTime(at(2030, 1, 1)))) << "0 = never";
 }
 
 }  // namespace
