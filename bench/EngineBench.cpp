@@ -74,4 +74,25 @@ void BM_FivePbkdf2(benchmark::State& state) {
 }
 BENCHMARK(BM_FivePbkdf2)->Unit(benchmark::kMillisecond);
 
+void GenerateOtp(benchmark::State& state) {
+  for (auto _ : state) {
+    char otp[9] = {};
+    int32_t length = 8;
+    benchmark::DoNotOptimize(OV_GenerateOtpA(nullptr, 0, otp, &length));
+  }
+}
+
+void BM_GenerateOtpEvent(benchmark::State& state) {
+  Lib().Open("Bench event", "19929092", nullptr);  // event, no PIN: every code saves the counter
+  GenerateOtp(state);
+}
+BENCHMARK(BM_GenerateOtpEvent)->Unit(benchmark::kMicrosecond);
+
+void BM_GenerateOtpTime(benchmark::State& state) {
+  Lib().Open("Bench time", "75811023", "1234");  // time, PIN of 4
+  OV_ValidatePinA("1234");
+  GenerateOtp(state);
+}
+BENCHMARK(BM_GenerateOtpTime)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
