@@ -1,6 +1,7 @@
 #include "api/OVHelper.h"
 
 #include "api/InputValidation.h"
+#include "api/TokenCatalogue.h"
 #include "common/TokenInfoRecords.h"
 #include "common/LogFacade.h"
 #include "platform/Platform.h"
@@ -184,10 +185,10 @@ int32_t OVHelper::OVHelper_FreeTokenInfoW(OVTokenInfoW* info, bool listEntry) {
   return log.Return(OV_OK);
 }
 
-int32_t OVHelper::OVHelper_GetTokenList(OVTokenInfoA*, int32_t*) {
+int32_t OVHelper::OVHelper_GetTokenList(OVTokenInfoA* list, int32_t* count) {
   LogScope log("OVHelper::OVHelper_GetTokenList");
   if (!m_bInitialized) return log.Return(OV_ERR_NOT_INITIALIZED);
-  return Unavailable(log);
+  return log.Return(GetTokenList(UniqueId(), list, count));
 }
 
 int32_t OVHelper::OVHelper_ImportLegacyTokenData(const char*) {
