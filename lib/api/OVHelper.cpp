@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "api/InputValidation.h"
+#include "api/TokenCatalogue.h"
 #include "common/TokenInfoRecords.h"
 #include "common/LogFacade.h"
 #include "common/OVException.h"
@@ -326,10 +327,10 @@ int32_t OVHelper::OVHelper_FreeTokenInfoW(OVTokenInfoW* info, bool listEntry) {
   return log.Return(OV_OK);
 }
 
-int32_t OVHelper::OVHelper_GetTokenList(OVTokenInfoA*, int32_t*) {
+int32_t OVHelper::OVHelper_GetTokenList(OVTokenInfoA* list, int32_t* count) {
   LogScope log("OVHelper::OVHelper_GetTokenList");
   if (!m_bInitialized) return log.Return(OV_ERR_NOT_INITIALIZED);
-  return Unavailable(log);
+  return log.Return(GetTokenList(UniqueId(), list, count));
 }
 
 int32_t OVHelper::OVHelper_ImportLegacyTokenData(const char*) {

@@ -215,17 +215,51 @@ bool OV3Properties::deserializeTLV(std::string_view text) {
 
 bool OV3Properties::deserialize(std::string_view text) {
   LogScope log("OV3Properties::deserialize");
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = std::min(text.find(';', start), text.size());
-    const std::string_view item = text.substr(start, end - start);
-    const std::size_t comma = item.find(',');
-    if (comma != std::string_view::npos) {
+  try {
+    std::size_t p = 0;
+    while (true) {
+      while (p < text.size() && text[p] == ';') ++p;
+      if (p >= text.size()) break;
+      // An item ends at a ";" or a zero byte: a binary legacy record ends its first (version) item
+      // at the version's terminator, and that item has no ",", so nothing of the record is taken.
+      std::size_t end = p;
+      while (end < text.size() && text[end] != ';' && text[end] != '\0') ++end;
+      const std::string_view item = text.substr(p, end - p);
+      p = end + 1;
+      const std::size_t comma = item.find(',');
+      if (item.empty() || comma == std::string_view::npos || comma == 0) break;
       m_map[std::string(item.substr(0, comma))] = SecureString(item.substr(comma + 1));
     }
-    start = end + 1;
+  } catch (...) {
+    log.Message("OV3Properties::deserialize failed");
+    return log.Return(false);
   }
   return log.Return(true);
+}
+
+bool OV3Properties::portOV2toOV3(const OVTokenInfoA& info, std::string_view pin,
+                                 std::span<const uint8_t> seed, const TokenData& record) {
+  LogScope log("OV3Properties::portOV2toOV3");
+  try {
+    if (seed.empty()) {
+      log.Message("portOV2toOV3 failed. Seed == NULL");
+      throw OVException(7502);
+    }
+    bool result = ov3StoreTokenName(info.m_szTokenName != nullptr ? info.m_szTokenName : "");
+    if (result) result = ov3StoreTokenInfo(info, record);
+    if (result) result = ov3StoreSeedForDrive(pin, seed, true);
+    // Stored whatever the result, so a later attempt overwrites every tag a failed one left.
+    setBool("KP", record.m_bKeySet != 0);
+    setInt("FT", static_cast<int32_t>(record.m_nPinExpiryMonths));
+    setText("AS", TokenData::Text(record.m_szKeyMaterial));
+    setText("AK", TokenData::Text(record.m_szEncTransactionKey));
+    setText("MK", TokenData::Text(record.m_szEncMacKey));
+    setText("CR", TokenData::Text(record.m_szAlgorithm));
+    return log.Return(result);
+  } catch (...) {
+    log.Message("Error: OV3Properties::portOV2toOV3 failed");
+    return log.Return(false);
+  }
 }
 
 bool OV3Properties::ov3StoreTokenName(std::string_view name) {

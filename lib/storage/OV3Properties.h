@@ -90,7 +90,9 @@ class OV3Properties {
   // Adds the records of `text` to the map. False for malformed text; records read before the
   // fault stay.
   bool deserializeTLV(std::string_view text);
-  // Adds the items of a legacy key-and-value text ("key,value;key,value"), values unchanged.
+  // Adds the items of a legacy key-and-value text ("key,value;key,value"), values unchanged. Runs
+  // of ";" separate like one; an item ends at ";" or a zero byte; an empty item, an item without
+  // "," or one with an empty key ends the reading. False only on an internal failure.
   bool deserialize(std::string_view text);
 
   // Name: stored under new salts (raises 6003 on failure); read back with the first device slot
@@ -112,6 +114,15 @@ class OV3Properties {
   // The machine-drive or USB-drive form, by the drive the program runs from.
   bool ov3StoreSeedForDrive(std::string_view pin, std::span<const uint8_t> seed, bool bCalcDekHmac);
   std::optional<SecureBytes> ov3GetSeedForDrive(std::string_view pin, bool bVerifyDekHmac) const;
+
+  // Moves a legacy token into this map at its first right PIN: the name and the information from
+  // `info` and `record`, and `seed` (the OTP key text in a zero-filled buffer) protected with
+  // `pin` for the drive in use. The legacy-only fields (key-set flag "KP", PIN expiry "FT", key
+  // material "AS", protected transaction and MAC keys "AK" and "MK", algorithm "CR") are stored
+  // whatever the outcome. True when name, information and seed were stored; an empty seed, like
+  // any failure, gives false.
+  bool portOV2toOV3(const OVTokenInfoA& info, std::string_view pin, std::span<const uint8_t> seed,
+                    const TokenData& record);
 
  private:
   std::map<std::string, SecureString> m_map;

@@ -16,6 +16,8 @@
 #include "crypto/CryptSymmetric.h"
 #include "crypto/OrvantiAPI.h"
 #include "encoding/Hex.h"
+#include "platform/Platform.h"
+#include "storage/LegacyRecord.h"
 #include "storage/StoragePaths.h"
 #include "storage/TokenFile.h"
 #include "storage/Win_UsbFlash.h"
@@ -99,6 +101,13 @@ std::optional<SecureBytes> OVEngineStore::OpenEnvelope(std::string_view uniqueId
   }
   const int driveType = Win_UsbFlash::GetActiveDriveType();
   LogDrive(log, driveType);
+  if (driveType == DRIVE_MACHINE && !isOv3) {
+    // A legacy record is read whole: every plaintext byte is kept (the writer's trailing zero
+    // included), and the record reader checks that its layout fits.
+    std::optional<SecureBytes> plain = platform::Current().userProtect->Unprotect(*file, entropy.bytes);
+    if (!plain) log.Message("Error: CryptUnprotectData fails");
+    return plain;
+  }
   if (driveType == DRIVE_MACHINE) {
     try {
       return OV3Util::CryptUnprotectEntropy(*file, entropy);
@@ -124,12 +133,14 @@ bool OVEngineStore::GetTokenData(std::string_view uniqueId, const std::string& p
                                  TokenData& record, bool isOv3) {
   LogScope log("OVEngine::GetTokenData");
   log.Text("Path", path);
-  if (!isOv3) {
-    log.Message("Error: legacy token files are not read by this build");
-    return log.Return(false);
-  }
   const std::optional<SecureBytes> plain = OpenEnvelope(uniqueId, path, isOv3);
   if (!plain) return log.Return(false);
+  if (!isOv3) {
+    log.Message("Read token data ");
+    log.Text("pTemp->m_szVersion", LegacyVersionText(*plain));
+    log.Text("pTemp->m_szTokenName", LegacyTokenNameText(*plain));
+    return log.Return(ReadLegacyPlaintext(*plain, record));
+  }
   OV3Properties properties;
   return log.Return(ReadOv3Data(properties, record, View(*plain)));
 }
@@ -154,8 +165,9 @@ bool OVEngineStore::SaveData() {
   m_TokenData.m_nState = static_cast<uint32_t>(m_nTokenState);
   if (m_szFileName.empty()) m_szFileName = GetFileName(m_szTokenName);
   if (!m_bIsOv3File) {
-    log.Message("Error: legacy token files are not written by this build");
-    return log.Return(false);
+    LegacyRecord legacy;
+    CopyFromOVData(legacy, m_TokenData);
+    return log.Return(SaveTokenData(legacy.bytes));
   }
   OVTokenInfoA info{};
   bool stored = false;
@@ -210,6 +222,11 @@ bool OVEngineStore::WriteEnvelope(std::span<const uint8_t> data, bool isOv3) {
 bool OVEngineStore::SaveOV3TokenData(std::string_view text) {
   LogScope log("OVEngine::SaveOV3TokenData");
   return log.Return(WriteEnvelope(Bytes(text), true));
+}
+
+bool OVEngineStore::SaveTokenData(std::span<const uint8_t> record) {
+  LogScope log("OVEngine::SaveTokenData");
+  return log.Return(WriteEnvelope(record, false));
 }
 
 int32_t OVEngineStore::EncryptOTPKey(std::string_view pin) {

@@ -38,7 +38,8 @@ class OVEngineStore {
   // <token folder>/<file name>.tk3 (or .dat); empty when it cannot be built.
   static std::string GetFullFilePath(std::string_view fileName, bool isOv3);
   static void SetEntropy(std::string_view text, OV3Util::Entropy& entropy);
-  // Reads a token file into `record`. Legacy files are not read by this build.
+  // Reads a token file into `record`: a format-3 file through its record map, a legacy file
+  // through its record layout (a plaintext too short for its layout is refused).
   static bool GetTokenData(std::string_view uniqueId, const std::string& path, TokenData& record,
                            bool isOv3);
   // Reads a token file's record map into `properties`.
@@ -49,6 +50,10 @@ class OVEngineStore {
   // Writes the token file from the record and the map; false when nothing was written.
   bool SaveData();
   bool SaveOV3TokenData(std::string_view text);
+  // Writes a legacy record (kLegacyRecordSize bytes) as the token's ".dat" file: on the machine
+  // drive the user-bound blob of the record and one zero byte, on a USB drive sealed to the drive
+  // with the format flag clear.
+  bool SaveTokenData(std::span<const uint8_t> record);
 
   int32_t EncryptOTPKey(std::string_view pin);
   int32_t EncryptTransactionKey(std::string_view pin);

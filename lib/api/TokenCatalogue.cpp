@@ -1,0 +1,282 @@
+#include "api/TokenCatalogue.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "common/LogFacade.h"
+#include "common/TokenInfoRecords.h"
+#include "platform/Platform.h"
+#include "policy/OVPolicy.h"
+#include "storage/OVEngineStore.h"
+#include "storage/StoragePaths.h"
+#include "storage/TokenFile.h"
+
+namespace ov {
+
+namespace {
+
+constexpr char kSetAsideExtension[] = "unsupported";
+constexpr char kSdkVersion[] = "8.3.1";
+// 2010-01-01 00:00:01 UTC, the origin of lock-out times.
+constexpr int64_t kLockEpochUnix = 1262304001;
+
+const char* ExtensionOf(bool isOv3) { return isOv3 ? kTokenExtensionOv3 : kTokenExtensionLegacy; }
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() > tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const noexcept { closedir(dir); }
+};
+
+// The names of the files (not folders) of `directory` whose names end in `tail`, in the file
+// system's order. nullopt when the folder cannot be read.
+std::optional<std::vector<std::string>> FilesEndingIn(const std::string& directory,
+                                                      std::string_view tail) {
+  std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
+  if (!dir) return std::nullopt;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (!EndsWith(name, tail)) continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat st {};
+      const std::string path = directory + "/" + std::string(name);
+      isFolder = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (!isFolder) names.emplace_back(name);
+  }
+  return names;
+}
+
+// A token file that cannot be read: "X.tk3" becomes "X.unsupported".
+void SetAside(const std::string& path, LogScope& log) {
+  log.Message("Error: cannot read the token file; it is set aside as unsupported");
+  log.Text("Path", path);
+  const std::string target = path.substr(0, path.size() - 3) + kSetAsideExtension;
+  if (!RenameNoReplace(path, target)) {
+    log.Message("Error: rename failed");
+    log.Number("errno", errno);
+  }
+}
+
+}  // namespace
+
+int32_t GetSearchPath(bool isOv3, std::string& directory) {
+  LogScope log("OVHelper::GetSearchPath");
+  directory = GetFilePath(isOv3 ? kTokenFolderOv3 : kTokenFolderLegacy);
+  if (directory.empty()) {
+    log.Message("FilePath is NULL");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  return log.Return(OV_OK);
+}
+
+void TryRestoreUnsupported(const std::string& directory, bool isOv3) {
+  LogScope log("OVHelper::TryRestoreUnsupported");
+  const auto names = FilesEndingIn(directory, std::string(".") + kSetAsideExtension);
+  if (!names) return;
+  for (const std::string& name : *names) {
+    const std::string from = directory + "/" + name;
+    const std::string to = directory + "/" + name.substr(0, name.rfind('.')) + ExtensionOf(isOv3);
+    if (!RenameNoReplace(from, to)) {
+      log.Message("Error: rename failed");
+      log.Text("Path", from);
+      log.Number("errno", errno);
+    }
+  }
+}
+
+void CheckFilePermissions(const std::string& path) {
+  LogScope log("OVHelper::CheckFilePermissions");
+  if (!log.Enabled()) return;  // nothing to report to: spare the system calls
+  log.Text("Path", path);
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    log.Message("Error: Problem getting information");
+    log.Number("errno", errno);
+    return;
+  }
+  log.BitMask("Mode", static_cast<int32_t>(st.st_mode & 0777));
+  log.Number("Read", access(path.c_str(), R_OK) == 0 ? 1 : 0);
+  log.Number("Write", access(path.c_str(), W_OK) == 0 ? 1 : 0);
+}
+
+char* GetPolicyLevelStr(int32_t level) {
+  return DuplicateText(std::string_view("Level " + std::to_string(level)));
+}
+
+char* GetTokenModeStr(int32_t mode) {
+  static constexpr const char* kModes[] = {"EVENT_SYNCHRONOUS", "TIME_SYNCHRONOUS",
+                                           "CHALLENGE_RESPONSE", "MULTI_HOST"};
+  if (mode < 0 || mode > 6) return nullptr;
+  return DuplicateText(std::string_view(kModes[mode % 4]));
+}
+
+int32_t GetLockTimeLeft(int32_t lockUntil) {
+  const int64_t now = platform::Current().clock->NowUnixSeconds() - kLockEpochUnix;
+  const int64_t left = static_cast<int64_t>(lockUntil) - now;
+  return static_cast<int32_t>(std::clamp<int64_t>(left, 0, std::numeric_limits<int32_t>::max()));
+}
+
+int32_t GetTokenDetails(const TokenData& record, OVTokenInfoA& entry) {
+  LogScope log("OVHelper::GetTokenDetails");
+  OVTokenInfoA details{};
+  try {
+    details.m_szTokenName = DuplicateText(TokenData::Text(record.m_szTokenName));
+    details.m_szSdkVersion = DuplicateText(std::string_view(kSdkVersion));
+    const std::string_view policyText = TokenData::Text(record.m_szPolicy);
+    if (policyText.empty()) {
+      details.m_nTokenState = INSTALLED_STATE;
+      details.m_nChallengeLength = -1;
+      details.m_nMaxAttacks = -1;
+      details.m_nPinLength = -1;
+      details.m_nTimeStep = -1;
+    } else {
+      OVPolicy policy;
+      policy.SetPolicyString(policyText);
+      const int32_t pinLength = policy.GetPolicyParameter("pinlen");
+      details.m_nBadPinCount = record.m_nBadPinCount;
+      details.m_nMaxAttacks = policy.GetPolicyParameter("maxattacks");
+      details.m_nChallengeLength = policy.GetPolicyParameter("challlen");
+      details.m_nTokenState = static_cast<int32_t>(record.m_nState);
+      details.m_szTokenSerialNo = DuplicateText(TokenData::Text(record.m_szSerialNo));
+      details.m_szTokenPolicy = DuplicateText(policyText);
+      details.m_szTokenPolicyLevel = GetPolicyLevelStr(policy.GetPolicyLevel());
+      details.m_szTokenMode = GetTokenModeStr(policy.GetMode());
+      details.m_bPinRequired = pinLength != 0 ? 1 : 0;
+      details.m_nPinLength = pinLength;
+      details.m_nLockTimeLeft = GetLockTimeLeft(record.m_nLockUntil);
+      details.m_nTimeStep = policy.GetPolicyParameter("tstick");
+      details.m_bTokenLocked = details.m_nLockTimeLeft != 0 ? 1 : 0;
+    }
+  } catch (...) {
+    log.Message("Error: crash");
+    ReleaseTokenInfo(details);
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  // The trivial-PIN flags and the reserved fields are not a list entry's to fill.
+  details.m_bTrivialPinAllowedEx = entry.m_bTrivialPinAllowedEx;
+  details.m_bTrivialPinAllowed = entry.m_bTrivialPinAllowed;
+  details.m_pReserved = entry.m_pReserved;
+  details.m_nReservedLength = entry.m_nReservedLength;
+  entry = details;
+  return log.Return(OV_OK);
+}
+
+int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_t capacity,
+                           bool isOv3, int32_t& found) {
+  LogScope log("OVHelper::GetTokenListByType");
+  log.Number("isOv3", isOv3 ? 1 : 0);
+  try {
+    std::string directory;
+    if (const int32_t code = GetSearchPath(isOv3, directory); code != OV_OK) return log.Return(code);
+    const std::string pattern = std::string("/*") + ExtensionOf(isOv3);
+    struct stat st {};
+    if (stat(directory.c_str(), &st) != 0) {
+      if (errno == ENOENT) return log.Return(OV_OK);
+      log.Message("Error: file not exists");
+      return log.Return(OV_ERR_OPERATION_FAILED);
+    }
+    if (directory.size() > PATH_MAX - pattern.size()) {
+      log.Message("Error: Invalid File Path");
+      return log.Return(OV_ERR_OPERATION_FAILED);
+    }
+    TryRestoreUnsupported(directory, isOv3);
+    const auto names = FilesEndingIn(directory, ExtensionOf(isOv3));
+    if (!names) {
+      log.Message("Error: cannot read the token folder");
+      log.Number("errno", errno);
+      return log.Return(OV_ERR_OPERATION_FAILED);
+    }
+    if (list == nullptr) {
+      found += static_cast<int32_t>(names->size());
+      return log.Return(OV_OK);
+    }
+    int32_t result = OV_OK;
+    for (std::size_t i = 0; i < names->size() && found < capacity; ++i) {
+      const std::string path = directory + "/" + (*names)[i];
+      CheckFilePermissions(path);
+      TokenData record;
+      if (!OVEngineStore::GetTokenData(uniqueId, path, record, isOv3)) {
+        SetAside(path, log);
+        continue;
+      }
+      if (!isOv3 && record.m_nState != ACTIVATED_STATE) {
+        log.Message("Token type is OV2 and this one is not activated. Delete Token file ");
+        log.Text("FileName", (*names)[i]);
+        log.Number("State", static_cast<int32_t>(record.m_nState));
+        if (std::remove(path.c_str()) != 0) log.Number("errno", errno);
+        continue;
+      }
+      result = GetTokenDetails(record, list[found]);
+      if (result == OV_OK) ++found;
+    }
+    return log.Return(result);
+  } catch (...) {
+    log.Message("Error: crash");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+}
+
+int32_t GetTokenList(std::string_view uniqueId, OVTokenInfoA* list, int32_t* count) {
+  LogScope log("OVHelper::GetTokenList");
+  if (count == nullptr) return log.Return(OV_ERR_INVALID_PARAM);
+  int32_t found = 0;
+  const int32_t capacity = list == nullptr ? 0 : std::max(*count, 0);
+  log.Message("Going to read OV 8.2 tokens.");
+  GetTokenListByType(uniqueId, list, capacity, false, found);
+  log.Message("Going to read OV 8.3 tokens.");
+  const int32_t result = GetTokenListByType(uniqueId, list, capacity, true, found);
+  if (result == OV_OK) *count = found;
+  log.Number("count", found);
+  return log.Return(result);
+}
+
+bool IsOV80ProfileExists(std::string& path, Ov80Profile& profile) {
+  LogScope log("OVHelper::IsOV80ProfileExists");
+  const std::string root = GetFilePath(nullptr);
+  if (root.empty()) return log.Return(false);
+  struct stat st {};
+  if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return log.Return(false);
+  if (root.size() + 1 + std::strlen(kOv80ProfileFileName) >= PATH_MAX) {
+    log.Message("Error: Invalid File Path");
+    return log.Return(false);
+  }
+  path = root + "/" + kOv80ProfileFileName;
+  return log.Return(OV80ReadData(path, profile));
+}
+
+int32_t ImportLegacyTokenData(OVHelper& helper, const char* tokenName, ProfileImportStep step) {
+  LogScope log("OVHelper::OVHelper_ImportLegacyTokenData");
+  log.Text("TokenName", tokenName);
+  std::string path;
+  Ov80Profile profile;
+  if (!IsOV80ProfileExists(path, profile)) return log.Return(OV_OK);
+  if (step == nullptr) return log.Return(OV_ERR_OPERATION_FAILED);
+  const int32_t result = step(helper, tokenName, profile);
+  if (result != OV_OK) {
+    log.Message("Error: ImportProfileData failed");
+    return log.Return(result);
+  }
+  if (std::remove(path.c_str()) != 0 && errno != ENOENT) {
+    log.Message("Error: cannot delete the profile");
+    log.Number("errno", errno);
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  return log.Return(OV_OK);
+}
+
+}  // namespace ov
