@@ -211,6 +211,7 @@ int32_t OVEngine::ValidatePIN(const char* pin) {
       if (!TokenData::Text(m_TokenData.m_szEncTransactionKey).empty()) DecryptTransactionKey(pinText);
     }
     ++m_TokenData.m_nPinUseCount;
+    if (!m_bIsOv3File) return log.Return(ConvertLegacyToken(pin));
     if (!SaveData()) return log.Return(OV_ERR_OPERATION_FAILED);
     InitializePin(pin);
     return log.Return(OV_OK);
@@ -229,6 +230,38 @@ int32_t OVEngine::ValidatePIN(const char* pin) {
   }
   if (FileExists(path) && !SaveData()) log.Message("Failed to save data");
   return log.Return(OV_ERR_INVALID_PIN);
+}
+
+int32_t OVEngine::ConvertLegacyToken(const char* pin) {
+  LogScope log("OVEngine::ConvertLegacyToken");
+  OVTokenInfoA info{};
+  bool ported = false;
+  {
+    SecureBytes seed(kKeyTextSize, 0);
+    std::copy_n(m_szOtpKey.begin(), std::min(m_szOtpKey.size(), kKeyTextSize - 1), seed.begin());
+    try {
+      GetTokenInfo(info);
+      ported = m_Properties.portOV2toOV3(info, pin, seed, m_TokenData);
+    } catch (...) {
+      ported = false;
+    }
+    ReleaseTokenInfo(info);
+  }
+  if (!ported) {
+    log.Message("Internal Error.");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  // The new file is written before the old one goes, so the token always exists in a file.
+  const std::string legacyPath = GetFullFilePath(m_szFileName, false);
+  m_bIsOv3File = true;
+  TokenData::SetText(m_TokenData.m_szEncOtpKey, "F3");
+  if (!SaveData()) {
+    m_bIsOv3File = false;
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  if (std::remove(legacyPath.c_str()) != 0) log.Message("Error: the legacy file could not be removed");
+  InitializePin(pin);
+  return log.Return(OV_OK);
 }
 
 void OVEngine::SetLockTime(int32_t attemptsOverThreshold) {

@@ -96,6 +96,8 @@ class OVEngine final : public OVEngineStore {
  private:
   OVEngine(std::string_view uniqueId, std::string_view tokenName);
   void StorePolicyInRecord();
+  // A legacy token opened with the right PIN becomes a format-3 token.
+  int32_t ConvertLegacyToken(const char* pin);
   static int64_t NowSince2010();
 
   OVPolicy m_Policy;

@@ -13,6 +13,7 @@
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
 #include "support/StorageEnvironment.h"
+#include "support/TokenFixtures.h"
 
 namespace {
 
@@ -377,6 +378,24 @@ TEST_F(EngineApiTest, StateChecks) {
     EXPECT_EQ(result, row.expected) << "row " << n << ": " << op;
     OV_ReleaseInstance();
   }
+}
+
+TEST_F(EngineApiTest, ARightPinConvertsALegacyToken) {
+  ASSERT_TRUE(ov::test::MakeLegacyToken("Old token", ACTIVATED_STATE, "1234"));
+  const std::string file = ov::OVEngineStore::GetFileName("Old token");
+  const std::string legacy = ov::OVEngineStore::GetFullFilePath(file, false);
+  const std::string current = ov::OVEngineStore::GetFullFilePath(file, true);
+  ASSERT_TRUE(fs::exists(legacy));
+  ASSERT_EQ(OV_CreateInstanceA("Old token", 0), OV_OK);
+  EXPECT_EQ(OV_ValidatePinA("9999"), OV_ERR_INVALID_PIN);
+  EXPECT_TRUE(fs::exists(legacy)) << "a wrong PIN converts nothing";
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  EXPECT_EQ(OtpKey(), ov::test::kFixtureOtpKey);
+  EXPECT_FALSE(fs::exists(legacy));
+  EXPECT_TRUE(fs::exists(current));
+  Reopen("Old token");
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  EXPECT_EQ(OtpKey(), ov::test::kFixtureOtpKey);
 }
 
 TEST_F(EngineApiTest, InstanceRules) {
