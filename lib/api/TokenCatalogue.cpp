@@ -1,5 +1,7 @@
 #include "api/TokenCatalogue.h"
 
+#include "engine/OVEngine.h"
+
 #include <dirent.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -28,7 +30,6 @@ namespace {
 constexpr char kSetAsideExtension[] = "unsupported";
 constexpr char kSdkVersion[] = "8.3.1";
 // 2010-01-01 00:00:01 UTC, the origin of lock-out times.
-constexpr int64_t kLockEpochUnix = 1262304001;
 
 const char* ExtensionOf(bool isOv3) { return isOv3 ? kTokenExtensionOv3 : kTokenExtensionLegacy; }
 
@@ -118,18 +119,9 @@ char* GetPolicyLevelStr(int32_t level) {
   return DuplicateText(std::string_view("Level " + std::to_string(level)));
 }
 
-char* GetTokenModeStr(int32_t mode) {
-  static constexpr const char* kModes[] = {"EVENT_SYNCHRONOUS", "TIME_SYNCHRONOUS",
-                                           "CHALLENGE_RESPONSE", "MULTI_HOST"};
-  if (mode < 0 || mode > 6) return nullptr;
-  return DuplicateText(std::string_view(kModes[mode % 4]));
-}
+char* GetTokenModeStr(int32_t mode) { return OVEngine::GetTokenModeStr(mode); }
 
-int32_t GetLockTimeLeft(int32_t lockUntil) {
-  const int64_t now = platform::Current().clock->NowUnixSeconds() - kLockEpochUnix;
-  const int64_t left = static_cast<int64_t>(lockUntil) - now;
-  return static_cast<int32_t>(std::clamp<int64_t>(left, 0, std::numeric_limits<int32_t>::max()));
-}
+int32_t GetLockTimeLeft(int32_t lockUntil) { return OVEngine::GetLockTimeLeft(lockUntil); }
 
 int32_t GetTokenDetails(const TokenData& record, OVTokenInfoA& entry) {
   LogScope log("OVHelper::GetTokenDetails");

@@ -54,11 +54,11 @@ char* GetPolicyLevelStr(int32_t level);
 
 // The mode text, library-owned: "EVENT_SYNCHRONOUS", "TIME_SYNCHRONOUS", "CHALLENGE_RESPONSE",
 // "MULTI_HOST" at index mode mod 4, so the short-form modes 4 to 6 read as their long forms.
-// Null for a mode above 6 (and for a negative one). The engine's token information uses it too.
+// Null for a mode above 6 (and for a negative one). The same as the engine's.
 char* GetTokenModeStr(int32_t mode);
 
 // Seconds until a lock-out that ends at `lockUntil` (seconds since 2010-01-01 00:00:01 UTC) is
-// over; never negative. The engine's token information uses it too.
+// over; never negative. The same as the engine's.
 int32_t GetLockTimeLeft(int32_t lockUntil);
 
 // Reports a file's permission bits and whether this user may read and write it to the
