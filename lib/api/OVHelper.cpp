@@ -333,9 +333,23 @@ int32_t OVHelper::OVHelper_GetTokenList(OVTokenInfoA* list, int32_t* count) {
   return log.Return(GetTokenList(UniqueId(), list, count));
 }
 
-int32_t OVHelper::OVHelper_ImportLegacyTokenData(const char*) {
+int32_t OVHelper::OVHelper_ImportLegacyTokenData(const char* tokenName) {
   LogScope log("OVHelper::OVHelper_ImportLegacyTokenData");
-  return Unavailable(log);
+  return log.Return(ImportLegacyTokenData(*this, tokenName, &ImportProfileIntoToken));
+}
+
+int32_t ImportProfileIntoToken(OVHelper& helper, const char* tokenName, const Ov80Profile& profile) {
+  LogScope log("OVHelper::ImportProfileIntoToken");
+  const int32_t opened = helper.OVHelper_GetInstance(tokenName, 0);
+  if (opened != OV_OK) return log.Return(opened);
+  int32_t result = OV_ERR_OPERATION_FAILED;
+  try {
+    result = helper.m_OVEngine->ImportProfileData(profile) == OV_OK ? OV_OK : OV_ERR_OPERATION_FAILED;
+  } catch (...) {
+    result = OV_ERR_OPERATION_FAILED;
+  }
+  helper.OVHelper_ReleaseInstance();
+  return log.Return(result);
 }
 
 }  // namespace ov

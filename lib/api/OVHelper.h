@@ -64,6 +64,8 @@ class OVHelper {
   int32_t OVHelper_ImportLegacyTokenData(const char* tokenName);
 
  private:
+  friend int32_t ImportProfileIntoToken(OVHelper& helper, const char* tokenName,
+                                        const struct Ov80Profile& profile);
   bool HasInstance() const noexcept { return m_bTokenCreated && m_OVEngine != nullptr; }
   int32_t PinLength() const;
   // The checks before a PIN validation or change, and before a reset or deletion, in their order.

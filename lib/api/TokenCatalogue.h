@@ -81,11 +81,8 @@ using ProfileImportStep = int32_t (*)(OVHelper& helper, const char* tokenName,
 // token it has just become.
 int32_t ImportLegacyTokenData(OVHelper& helper, const char* tokenName, ProfileImportStep step);
 
-// ENGINE HOOK: declared here, implemented with the engine (lib/engine). Nothing in the library
-// calls it until OVHelper_ImportLegacyTokenData is wired as
-//   return ImportLegacyTokenData(*this, tokenName, &ImportProfileIntoToken);
-//
-// What it must do, in order:
+// The engine step that OVHelper_ImportLegacyTokenData gives to ImportLegacyTokenData (in
+// OVHelper.cpp). What it does, in order:
 //  1. helper.OVHelper_GetInstance(tokenName, 0). A non-zero code is returned unchanged (7005 or
 //     7000 when an instance is open already, 6502, 6003); nothing else happens.
 //  2. ImportProfileData(profile) on the new instance's engine:

@@ -572,4 +572,39 @@ int32_t OVEngine::ChallengeLength(int32_t host) const {
   return -1;
 }
 
+int32_t OVEngine::ImportProfileData(const Ov80Profile& profile) {
+  LogScope log("OVEngine::ImportProfileData");
+  log.Number("Flag", static_cast<int32_t>(profile.Flag()));
+  log.Number("Activation", static_cast<int32_t>(profile.Activation()));
+  if (profile.Flag() != 1) return log.Return(SaveData() ? OV_OK : OV_ERR_OPERATION_FAILED);
+  if (SetPolicy("") != OV_OK) return log.Return(OV_ERR_OPERATION_FAILED);
+  m_TokenData.m_nLockUntil = 0;
+  m_TokenData.m_nPinUseCount = 0;
+  m_TokenData.m_nPasscodeLength = profile.PasscodeLength();
+  if (profile.Activation() == 0) {
+    m_TokenData.m_nBadPinCount = 0;
+    m_TokenData.m_nCounters[0] = 0;
+    m_nBadPinCount = 0;
+    m_nTokenState = PENDING_PIN_STATE;
+    TokenData::SetText(m_TokenData.m_szKeyMaterial, profile.KeyMaterial());
+    return log.Return(SaveData() ? OV_OK : OV_ERR_OPERATION_FAILED);
+  }
+  if (profile.Activation() != 1) return log.Return(SaveData() ? OV_OK : OV_ERR_OPERATION_FAILED);
+  m_TokenData.m_nBadPinCount = profile.BadPinCount();
+  m_nBadPinCount = profile.BadPinCount();
+  m_TokenData.m_nCounters[0] = profile.MovingFactor();
+  m_nTokenState = ACTIVATED_STATE;
+  TokenData::SetText(m_TokenData.m_szEncOtpKey, profile.EncOtpKey());
+  // Written as a legacy file first; the format-3 file made when the instance opened goes only
+  // after that write succeeded (it would be found first at the next opening).
+  const std::string current = GetFullFilePath(m_szFileName, true);
+  m_bIsOv3File = false;
+  if (!SaveData()) {
+    m_bIsOv3File = true;
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  std::remove(current.c_str());
+  return log.Return(OV_OK);
+}
+
 }  // namespace ov

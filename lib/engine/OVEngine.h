@@ -19,6 +19,7 @@
 #include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
+#include "storage/Ov80Profile.h"
 
 namespace ov {
 
@@ -63,6 +64,12 @@ class OVEngine final : public OVEngineStore {
   int32_t SetOTPKey(std::string_view key);
   int32_t SetTransactionKey(std::string_view key);
   int32_t SetMacKey(std::string_view key);
+
+  // Moves an 8.0 profile's token into this new token. A token that was activated is kept as a
+  // legacy file (its record carries the key protected with the profile's PIN, which that PIN
+  // opens and the first right PIN converts); one waiting for its PIN keeps the key material in
+  // its format-3 file. Either way it stays usable after the instance is released.
+  int32_t ImportProfileData(const Ov80Profile& profile);
 
   // Passcodes. Host 0 is the token itself, hosts 1 to 9 those of a multi-host token. The event
   // counter is advanced and saved before a code is returned; a time-based token gives the same
