@@ -305,8 +305,9 @@ bool OVHelper::IsPinChangeDue() const {
                       platform::Current().clock->NowUnixSeconds());
 }
 
-int32_t OVHelper::OVHelper_FreeTokenInfoA(OVTokenInfoA* info, bool listEntry) {
-  LogScope log("OVHelper::OVHelper_FreeTokenInfoA");
+template <class Record>
+int32_t OVHelper::FreeTokenInfo(Record* info, bool listEntry, const char* function) {
+  LogScope log(function);
   if (!listEntry && !HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
   if (info == nullptr) {
     log.Message("Error: pOVTokenInfo==NULL ");
@@ -316,15 +317,12 @@ int32_t OVHelper::OVHelper_FreeTokenInfoA(OVTokenInfoA* info, bool listEntry) {
   return log.Return(OV_OK);
 }
 
+int32_t OVHelper::OVHelper_FreeTokenInfoA(OVTokenInfoA* info, bool listEntry) {
+  return FreeTokenInfo(info, listEntry, "OVHelper::OVHelper_FreeTokenInfoA");
+}
+
 int32_t OVHelper::OVHelper_FreeTokenInfoW(OVTokenInfoW* info, bool listEntry) {
-  LogScope log("OVHelper::OVHelper_FreeTokenInfoW");
-  if (!listEntry && !HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  if (info == nullptr) {
-    log.Message("Error: pOVTokenInfo==NULL ");
-    return log.Return(OV_ERR_INVALID_PARAM);
-  }
-  ReleaseTokenInfo(*info);
-  return log.Return(OV_OK);
+  return FreeTokenInfo(info, listEntry, "OVHelper::OVHelper_FreeTokenInfoW");
 }
 
 int32_t OVHelper::OVHelper_GetTokenList(OVTokenInfoA* list, int32_t* count) {

@@ -66,6 +66,9 @@ class OVHelper {
  private:
   friend int32_t ImportProfileIntoToken(OVHelper& helper, const char* tokenName,
                                         const struct Ov80Profile& profile);
+  // The release rule of both record types, with the instance check of a single record.
+  template <class Record>
+  int32_t FreeTokenInfo(Record* info, bool listEntry, const char* function);
   bool HasInstance() const noexcept { return m_bTokenCreated && m_OVEngine != nullptr; }
   int32_t PinLength() const;
   // The checks before a PIN validation or change, and before a reset or deletion, in their order.

@@ -11,6 +11,7 @@
 #include "encoding/Hex.h"
 #include "engine/NoxOVAuthenticator.h"
 #include "policy/OVPolicy.h"
+#include "support/ErrorCode.h"
 #include "support/VectorFile.h"
 
 namespace ov {
@@ -18,14 +19,7 @@ namespace {
 
 using test::VectorRecord;
 
-int32_t CodeOf(const auto& call) {
-  try {
-    call();
-  } catch (const OVException& e) {
-    return e.GetErrorCode();
-  }
-  return 0;
-}
+using test::CodeOf;
 
 const std::string kKey32Text = "12345678901234567890123456789012";
 const std::vector<uint8_t> kKey32(kKey32Text.begin(), kKey32Text.end());

@@ -3,6 +3,7 @@
 
 #include "common/OVException.h"
 #include "engine/PasscodeTime.h"
+#include "support/ErrorCode.h"
 #include "support/VectorFile.h"
 
 namespace ov {
@@ -10,14 +11,7 @@ namespace {
 
 using test::VectorRecord;
 
-int32_t CodeOf(const auto& call) {
-  try {
-    call();
-  } catch (const OVException& e) {
-    return e.GetErrorCode();
-  }
-  return 0;
-}
+using test::CodeOf;
 
 class TimeStepVectors : public ::testing::TestWithParam<VectorRecord> {};
 
