@@ -16,6 +16,7 @@
 #include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
+#include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
 #include "support/TokenFixtures.h"
 
@@ -28,34 +29,10 @@ constexpr char kPinPolicy[] = "318998566";
 // Level 3, event, no PIN.
 constexpr char kNoPinPolicy[] = "19929092";
 
-std::string Formulate(std::initializer_list<std::pair<const char*, int32_t>> fields) {
-  ov::OVPolicy policy;
-  for (const auto& [key, value] : fields) policy.SetPolicyParameter(key, value);
-  return policy.FormulatePolicyString();
-}
+using ov::test::EntropyOf;
+using ov::test::Formulate;
 
-std::vector<uint8_t> EntropyOf(std::string code) {
-  std::erase(code, '-');
-  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567";
-  std::vector<int> bits;
-  for (char c : code) {
-    const auto value = alphabet.find(c);
-    for (int b = 4; b >= 0; --b) bits.push_back(static_cast<int>((value >> b) & 1));
-  }
-  std::vector<uint8_t> bytes(10);
-  for (int i = 0; i < 80; ++i) bytes[i / 8] |= static_cast<uint8_t>(bits[i] << (7 - i % 8));
-  return bytes;
-}
-
-std::string Sha256Hex(const std::vector<uint8_t>& data) {
-  uint8_t digest[32];
-  unsigned length = 0;
-  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  for (uint8_t b : digest) out += hex[b >> 4], out += hex[b & 15];
-  return out;
-}
+std::string Sha256Hex(const std::vector<uint8_t>& data) { return ov::test::UpperHex(ov::test::Sha256(data)); }
 
 class EngineApiTest : public ::testing::Test {
  protected:

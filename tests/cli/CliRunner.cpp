@@ -1,0 +1,176 @@
+#include "CliRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "support/TestEnvironment.h"
+
+namespace ov::test {
+namespace {
+
+void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+int WaitForExit(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+CliRunner::CliRunner(const std::filesystem::path& root) : m_root(root) {
+  std::filesystem::create_directories(m_root / "data");
+  std::filesystem::create_directories(m_root / "run");
+  std::filesystem::permissions(m_root / "run", std::filesystem::perms::owner_all);
+}
+
+std::vector<std::string> CliRunner::Environment() const {
+  std::vector<std::string> env = {"XDG_DATA_HOME=" + (m_root / "data").string(),
+                                  "XDG_RUNTIME_DIR=" + (m_root / "run").string(),
+                                  "HOME=" + m_root.string(), "PATH=/usr/bin:/bin"};
+  for (const char* passOn : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(passOn)) env.push_back(std::string(passOn) + "=" + value);
+  }
+  for (const auto& [name, value] : m_env) env.push_back(name + "=" + value);
+  return env;
+}
+
+std::vector<std::string> CliRunner::Argv(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv = {OV_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
+                       const std::filesystem::path& out, const std::filesystem::path& err) const {
+  std::vector<std::string> env = Environment();
+  std::vector<std::string> argv = Argv(args);
+  std::vector<char*> argvp, envp;
+  for (auto& a : argv) argvp.push_back(a.data());
+  argvp.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // No controlling terminal: the CLI must not find one to ask on.
+    setsid();
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(input, STDIN_FILENO);
+    dup2(o, STDOUT_FILENO);
+    dup2(e, STDERR_FILENO);
+    execve(argvp[0], argvp.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& args,
+                                                 const std::vector<TerminalStep>& steps) const {
+  std::vector<std::string> env = Environment();
+  std::vector<std::string> argv = Argv(args);
+  std::vector<char*> argvp, envp;
+  for (auto& a : argv) argvp.push_back(a.data());
+  argvp.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid < 0) throw std::runtime_error("forkpty failed");
+  if (pid == 0) {
+    execve(argvp[0], argvp.data(), envp.data());
+    _exit(127);
+  }
+  TerminalRun run;
+  // Reads what the terminal shows until `expect` appears after `from`, the process ends, or ten
+  // seconds pass.
+  auto readUntil = [&](const std::string& expect, std::size_t from) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (expect.empty() || run.transcript.find(expect, from) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      pollfd poller{master, POLLIN, 0};
+      if (poll(&poller, 1, 100) <= 0) continue;
+      char buffer[512];
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n <= 0) return false;  // EIO: the process and its terminal are gone
+      run.transcript.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+  };
+  std::size_t from = 0;
+  for (const TerminalStep& step : steps) {
+    if (!readUntil(step.expect, from)) break;
+    from = run.transcript.find(step.expect, from) + step.expect.size();
+    WriteAll(master, step.reply);
+  }
+  run.exitCode = WaitForExit(pid);
+  readUntil("", 0);
+  termios settings{};
+  run.echoOnAfterwards = tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+  close(master);
+  return run;
+}
+
+CliResult CliRunner::Run(const std::vector<std::string>& args, const std::string& input) const {
+  return Start(args).Finish(input);
+}
+
+CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const {
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const int run = ++m_runs;
+  const auto out = m_root / ("out." + std::to_string(run));
+  const auto err = m_root / ("err." + std::to_string(run));
+  const pid_t pid = Spawn(args, pipeFds[0], out, err);
+  close(pipeFds[0]);
+  return Running(pid, pipeFds[1], out, err);
+}
+
+CliRunner::Running::Running(pid_t pid, int input, std::filesystem::path out,
+                            std::filesystem::path err)
+    : m_pid(pid), m_input(input), m_out(std::move(out)), m_err(std::move(err)) {}
+
+CliRunner::Running::~Running() {
+  if (m_input >= 0) close(m_input);
+  if (m_pid > 0) {
+    kill(m_pid, SIGKILL);
+    WaitForExit(m_pid);
+  }
+}
+
+CliResult CliRunner::Running::Finish(const std::string& input) {
+  signal(SIGPIPE, SIG_IGN);
+  WriteAll(m_input, input);
+  close(m_input);
+  m_input = -1;
+  CliResult result;
+  result.exitCode = WaitForExit(m_pid);
+  m_pid = -1;
+  result.out = ReadFile(m_out);
+  result.err = ReadFile(m_err);
+  return result;
+}
+
+}  // namespace ov::test

@@ -1,0 +1,76 @@
+// Runs the built orvanti-cli as a user would: a separate process with its own data and runtime
+// folders, text on standard input, and what it wrote and its exit code collected.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace ov::test {
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliRunner {
+ public:
+  // Fresh XDG_DATA_HOME and XDG_RUNTIME_DIR under `root`.
+  explicit CliRunner(const std::filesystem::path& root);
+
+  CliResult Run(const std::vector<std::string>& args, const std::string& input = "") const;
+
+  // A run whose standard input stays open until Finish: the process waits at its first read.
+  class Running {
+   public:
+    Running(pid_t pid, int input, std::filesystem::path out, std::filesystem::path err);
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    ~Running();
+    CliResult Finish(const std::string& input);
+
+   private:
+    pid_t m_pid;
+    int m_input;
+    std::filesystem::path m_out;
+    std::filesystem::path m_err;
+  };
+  Running Start(const std::vector<std::string>& args) const;
+
+  // A run on a terminal of its own (a pseudo-terminal): for each step, waits until the output
+  // shows `expect`, then types `reply`. The transcript is everything the terminal showed.
+  struct TerminalStep {
+    std::string expect;
+    std::string reply;
+  };
+  struct TerminalRun {
+    int exitCode = -1;  // -1 when a signal ended the process
+    std::string transcript;
+    bool echoOnAfterwards = false;  // the terminal's echo setting when the process had ended
+  };
+  TerminalRun RunOnTerminal(const std::vector<std::string>& args,
+                            const std::vector<TerminalStep>& steps) const;
+
+  // Extra environment for every run (BRISEL_LOG, LD_LIBRARY_PATH, ...).
+  void SetEnv(const std::string& name, const std::string& value) { m_env[name] = value; }
+  const std::filesystem::path& Root() const { return m_root; }
+
+ private:
+  std::vector<std::string> Environment() const;
+  std::vector<std::string> Argv(const std::vector<std::string>& args) const;
+  pid_t Spawn(const std::vector<std::string>& args, int input, const std::filesystem::path& out,
+              const std::filesystem::path& err) const;
+
+  std::filesystem::path m_root;
+  std::map<std::string, std::string> m_env;
+  mutable int m_runs = 0;
+};
+
+// The exit code of a finished child, or -1 when a signal ended it.
+int WaitForExit(pid_t pid);
+
+}  // namespace ov::test

@@ -1,0 +1,290 @@
+// orvanti-cli end to end: the built executable, run as separate processes on a private store.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "CliRunner.h"
+#include "engine/PasscodeTime.h"
+#include "support/PasscodeReference.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+using ov::test::CliResult;
+using ov::test::Formulate;
+using ov::test::Hotp;
+
+// Level 3, event, PIN of 4, "maxattacks" 5, "attackdelay" 2: the second wrong PIN locks.
+constexpr char kPinPolicy[] = "318998566";
+// Challenge-response, 8-digit challenge, PIN of 4.
+constexpr char kChallengePolicy[] = "9946";
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest()
+      : cli(ov::test::PrivateHome::Root() /
+            ::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  CliResult Run(std::vector<std::string> args, const std::string& input = "") {
+    return cli.Run(args, input);
+  }
+
+  // Creates and activates a token; returns its activation code.
+  std::string Activate(const std::string& name, const std::string& policy, const std::string& pin) {
+    EXPECT_EQ(Run({"new", name}).exitCode, 0);
+    std::vector<std::string> args = {"activate", name, "--policy", policy};
+    if (!pin.empty()) args.push_back("--pin-stdin");
+    const CliResult activated = Run(args, pin.empty() ? "" : pin + "\n");
+    EXPECT_EQ(activated.exitCode, 0) << activated.err;
+    return Line(activated.out);
+  }
+
+  static std::string Line(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+  }
+
+  // Evaluates a Python expression over the JSON the CLI printed (as `d`); its printed value comes
+  // back, or nothing when the JSON does not parse.
+  std::string JsonQuery(const std::string& json, const std::string& expression) {
+    const auto data = cli.Root() / "query.json";
+    const auto script = cli.Root() / "query.py";
+    WriteText(data, json);
+    WriteText(script, "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" + expression + ")\n");
+    const std::string command =
+        std::string(OV_TEST_PYTHON3) + " " + script.string() + " " + data.string();
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
+    return out.empty() ? out : out.substr(0, out.size() - 1);
+  }
+  static void WriteText(const std::filesystem::path& path, const std::string& text) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
+    std::fwrite(text.data(), 1, text.size(), file.get());
+  }
+
+  ov::test::CliRunner cli;
+};
+
+// The README's session: create, activate with a PIN, get passcodes, rename, delete.
+TEST_F(CliTest, ReadmeSession) {
+  const std::string code = Activate("Work", kPinPolicy, "2468");
+  EXPECT_TRUE(std::regex_match(code, std::regex("([A-Z2-7]{5}-){3}[A-Z2-7]{5}"))) << code;
+  const auto key = ov::test::ActivationKey(code, kPinPolicy);
+
+  const CliResult first = Run({"code", "work", "--pin-stdin"}, "2468\n");
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(first.out, Hotp(key, 0, 6) + "\n") << "the passcode alone, on standard output";
+  EXPECT_EQ(Run({"code", "Work", "--pin-stdin"}, "2468\n").out, Hotp(key, 1, 6) + "\n");
+
+  EXPECT_EQ(Run({"rename", "Work", "Office", "--pin-stdin"}, "2468\n").out,
+            "Token name has been changed.\n");
+  EXPECT_EQ(Run({"code", "Office", "--pin-stdin"}, "2468\n").out, Hotp(key, 2, 6) + "\n");
+
+  const CliResult refused = Run({"delete", "Office"});
+  EXPECT_EQ(refused.exitCode, 9) << "no terminal to confirm on and no --yes";
+  EXPECT_NE(refused.err.find("A deleted token can never be used again."), std::string::npos);
+  EXPECT_EQ(Run({"delete", "Office", "--yes", "--pin-stdin"}, "2468\n").exitCode, 0);
+  EXPECT_EQ(Run({"list", "--json"}).out, "[]\n");
+}
+
+TEST_F(CliTest, WrongPinsCountThenLock) {
+  Activate("Bank", kPinPolicy, "2468");
+  const CliResult wrong = Run({"code", "Bank", "--pin-stdin"}, "1111\n");
+  EXPECT_EQ(wrong.exitCode, 3);
+  EXPECT_EQ(wrong.out, "");
+  EXPECT_EQ(wrong.err,
+            "Attempts: 2/5.\nInvalid Token Pin. Please re-enter your PIN.\n"
+            "After 5 unsuccessful attempts, your token will need to be activated again.\n");
+
+  const CliResult locking = Run({"code", "Bank", "--pin-stdin"}, "1111\n");
+  EXPECT_EQ(locking.exitCode, 3) << "the PIN was wrong; the lock-out it started is told";
+  EXPECT_NE(locking.err.find("Your token is temporarily disabled. Try again after 1 minute(s)."),
+            std::string::npos)
+      << locking.err;
+
+  const CliResult locked = Run({"code", "Bank", "--pin-stdin"}, "2468\n");
+  EXPECT_EQ(locked.exitCode, 4);
+  EXPECT_EQ(locked.out, "");
+  EXPECT_EQ(locked.err,
+            "Attempts: 3/5. \nYour token is temporarily disabled. Try again after 1 minute(s).\n"
+            "After 5 unsuccessful attempts, your token will need to be activated again.\n");
+  EXPECT_EQ(JsonQuery(Run({"info", "Bank", "--json"}).out, "d['locked'], d['badPinCount']"),
+            "True 2");
+}
+
+TEST_F(CliTest, TooManyWrongPinsDeactivate) {
+  const std::string policy = Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 3}, {"attackdelay", 0}});
+  Activate("Fragile", policy, "2468");
+  EXPECT_EQ(Run({"code", "Fragile", "--pin-stdin"}, "1111\n").exitCode, 3);
+  EXPECT_EQ(Run({"code", "Fragile", "--pin-stdin"}, "1111\n").exitCode, 3);
+  const CliResult last = Run({"code", "Fragile", "--pin-stdin"}, "1111\n");
+  EXPECT_EQ(last.exitCode, 5);
+  EXPECT_TRUE(last.err.ends_with("\nThe token has been deactivated.\n")) << last.err;
+  const CliResult after = Run({"code", "Fragile", "--pin-stdin"}, "2468\n");
+  EXPECT_EQ(after.exitCode, 8);
+  EXPECT_NE(after.err.find("not activated"), std::string::npos) << after.err;
+}
+
+TEST_F(CliTest, TimeBasedCodeAndSecondsLeft) {
+  const std::string policy = Formulate({{"mode", 1}, {"pinlen", 0}, {"pwdlen", 8}, {"tstick", 30}});
+  const auto key = ov::test::ActivationKey(Activate("Clock", policy, ""), policy);
+  const auto step = [] {
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::system_clock::now().time_since_epoch()).count();
+    return static_cast<uint64_t>((now - ov::kTimeStepBaseUnixSeconds) / 30);
+  };
+  const uint64_t before = step();
+  const CliResult result = Run({"code", "Clock"});
+  const uint64_t after = step();
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(result.out == Hotp(key, before, 8) + "\n" || result.out == Hotp(key, after, 8) + "\n")
+      << result.out;
+  std::smatch seconds;
+  ASSERT_TRUE(std::regex_match(result.err, seconds, std::regex("Next Passcode in (\\d+) seconds\n")))
+      << result.err;
+  EXPECT_GE(std::stoi(seconds[1]), 1);
+  EXPECT_LE(std::stoi(seconds[1]), 30);
+}
+
+TEST_F(CliTest, ChallengeResponse) {
+  Activate("Door", kChallengePolicy, "2468");
+  const CliResult first = Run({"code", "Door", "--challenge", "12345678", "--pin-stdin"}, "2468\n");
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_TRUE(std::regex_match(first.out, std::regex("\\d{8}\n"))) << first.out;
+  EXPECT_EQ(Run({"code", "Door", "--challenge=12345678", "--pin-stdin"}, "2468\n").out, first.out)
+      << "the answer depends on the challenge alone";
+  EXPECT_NE(Run({"code", "Door", "--challenge", "12345679", "--pin-stdin"}, "2468\n").out, first.out);
+
+  const CliResult shortChallenge = Run({"code", "Door", "--challenge", "1234", "--pin-stdin"}, "2468\n");
+  EXPECT_EQ(shortChallenge.exitCode, 2);
+  EXPECT_EQ(shortChallenge.err, "Challenge Code should be 8 characters.\n");
+  EXPECT_EQ(Run({"code", "Door", "--pin-stdin"}, "2468\n").exitCode, 2)
+      << "no challenge and no terminal to ask for one";
+}
+
+TEST_F(CliTest, JsonOutputParsesBack) {
+  Activate("Büro 2", "19929092", "");
+  Activate("Work", kPinPolicy, "2468");
+  ASSERT_EQ(Run({"new", "Later"}).exitCode, 0);
+  const std::string list = Run({"list", "--json"}).out;
+  EXPECT_EQ(JsonQuery(list, "sorted((t['name'], t['state'], t['mode'], t['pinRequired']) for t in d)"),
+            "[('Büro 2', 'activated', 'EVENT_SYNCHRONOUS', False), "
+            "('Later', 'installed', None, False), "
+            "('Work', 'activated', 'EVENT_SYNCHRONOUS', True)]");
+  const std::string info = Run({"info", "Work", "--json"}).out;
+  EXPECT_EQ(JsonQuery(info, "d['policy'], d['policyLevel'], d['pinLength'], d['maxAttacks'], d['locked']"),
+            "318998566 Level 3 4 5 False");
+}
+
+TEST_F(CliTest, SecondProcessIsRefusedWhileTheStoreIsInUse) {
+  Activate("Work", kPinPolicy, "2468");
+  auto holder = cli.Start({"code", "Work", "--pin-stdin"});  // waits for its PIN
+  CliResult second;
+  for (int attempt = 0; attempt < 50 && second.exitCode != 7; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    second = Run({"list"});
+  }
+  EXPECT_EQ(second.exitCode, 7);
+  EXPECT_EQ(second.err, "The Orvanti client application is already running.\n");
+  EXPECT_EQ(holder.Finish("2468\n").exitCode, 0) << "the first process is unaffected";
+  EXPECT_EQ(Run({"list"}).exitCode, 0);
+}
+
+TEST_F(CliTest, RefusalsHaveTheirExitCodes) {
+  Activate("Work", kPinPolicy, "2468");
+  ASSERT_EQ(Run({"new", "Later"}).exitCode, 0);
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{}, 2, "Usage: orvanti-cli"},
+      {{"bogus"}, 2, "Unknown command bogus."},
+      {{"code"}, 2, "Usage: orvanti-cli code NAME"},
+      {{"code", "Work", "--pin"}, 2, "Unknown option --pin."},
+      {{"code", "Nobody"}, 6, "There is no token named \"Nobody\"."},
+      {{"new", "WORK"}, 2, "You already have a token with this name."},
+      {{"new", "   "}, 2, "Token name does not meet requirements."},
+      {{"activate", "Later", "--policy", "12"}, 2, "Token Policy String does not meet requirements."},
+      {{"activate", "Work"}, 8, "already activated"},
+      {{"set-pin", "Work", "--pin-stdin"}, 8, "already set"},
+      {{"set-pin", "Later", "--pin-stdin"}, 8, "not activated"},
+      {{"code", "Later"}, 8, "not activated"},
+      {{"code", "Work", "--host", "0", "--pin-stdin"}, 2, "host number"},
+      {{"code", "Work"}, 2, "--pin-stdin"},
+      {{"rename", "Work", " ", "--pin-stdin"}, 2, "Token name does not meet requirements."},
+      {{"rename", "Work", "later", "--pin-stdin"}, 2, "You already have a token with this name."},
+  };
+  for (const Case& c : cases) {
+    const CliResult result = Run(c.args, "2468\n");
+    std::string joined;
+    for (const auto& a : c.args) joined += a + " ";
+    EXPECT_EQ(result.exitCode, c.exitCode) << joined << "\n" << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << joined << "\n" << result.err;
+  }
+}
+
+TEST_F(CliTest, PinChangeFromStandardInput) {
+  const std::string code = Activate("Work", kPinPolicy, "2468");
+  EXPECT_EQ(Run({"change-pin", "Work", "--pin-stdin"}, "2468\n2468\n").err,
+            "The new Token PIN should be different from the current Token PIN.\n");
+  const CliResult changed = Run({"change-pin", "Work", "--pin-stdin"}, "2468\n1357\n");
+  ASSERT_EQ(changed.exitCode, 0) << changed.err;
+  EXPECT_EQ(Run({"code", "Work", "--pin-stdin"}, "2468\n").exitCode, 3);
+  EXPECT_EQ(Run({"code", "Work", "--pin-stdin"}, "1357\n").out,
+            Hotp(ov::test::ActivationKey(code, kPinPolicy), 0, 6) + "\n");
+}
+
+// With the diagnostic logger loaded the library logs every call; a PIN never reaches the log.
+TEST_F(CliTest, DiagnosticLogWithoutSecrets) {
+  const auto log = cli.Root() / "diagnostics.log";
+  cli.SetEnv("LD_LIBRARY_PATH", OV_BRISEL_DIR);
+  cli.SetEnv("BRISEL_LOG", log.string());
+  Activate("Work", kPinPolicy, "2468");
+  ASSERT_EQ(Run({"code", "Work", "--pin-stdin"}, "2468\n").exitCode, 0);
+  const std::string text = ov::test::ReadFile(log);
+  EXPECT_NE(text.find("OV_ValidatePinA"), std::string::npos) << "the logger was loaded";
+  EXPECT_EQ(text.find("2468"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// At a terminal: PINs are typed without echo, asked twice, and asked again after a mismatch.
+TEST_F(CliTest, PinsAtTheTerminalAreNotEchoed) {
+  ASSERT_EQ(Run({"new", "Work"}).exitCode, 0);
+  const auto run = cli.RunOnTerminal({"activate", "Work", "--policy", kPinPolicy},
+                                     {{"Token PIN: ", "2468\n"},
+                                      {"Re-enter Token PIN: ", "1357\n"},
+                                      {"Token PINs do not match.", ""},
+                                      {"Token PIN: ", "2468\n"},
+                                      {"Re-enter Token PIN: ", "2468\n"}});
+  EXPECT_EQ(run.exitCode, 0) << run.transcript;
+  EXPECT_NE(run.transcript.find("The token PIN is set."), std::string::npos) << run.transcript;
+  EXPECT_EQ(run.transcript.find("2468"), std::string::npos) << run.transcript;
+  EXPECT_EQ(run.transcript.find("1357"), std::string::npos) << run.transcript;
+  EXPECT_EQ(Run({"code", "Work", "--pin-stdin"}, "2468\n").exitCode, 0);
+
+  const auto confirmed = cli.RunOnTerminal({"delete", "Work"}, {{"[y/N] ", "y\n"}, {"Token PIN: ", "2468\n"}});
+  EXPECT_EQ(confirmed.exitCode, 0) << confirmed.transcript;
+  EXPECT_EQ(Run({"list", "--json"}).out, "[]\n");
+}
+
+// Ctrl+C while a PIN is being typed ends the program and gives the terminal its echo back.
+TEST_F(CliTest, InterruptAtThePinPromptRestoresEcho) {
+  Activate("Work", kPinPolicy, "2468");
+  const auto run = cli.RunOnTerminal({"code", "Work"}, {{"Token PIN: ", "24\x03"}});
+  EXPECT_EQ(run.exitCode, -1) << run.transcript;
+  EXPECT_TRUE(run.echoOnAfterwards);
+}
+
+}  // namespace
