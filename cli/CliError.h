@@ -18,6 +18,7 @@ enum ExitCode : int {
   kExitBusy = 7,          // another process holds the token store
   kExitRefused = 8,       // the token is not in a state that allows the command
   kExitCancelled = 9,     // the user said no
+  kExitEnrollment = 10,   // automatic enrollment failed: server unreachable, refusing or wrong
 };
 
 class CliError : public std::runtime_error {

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "cli/Messages.h"
 #include "cli/Terminal.h"
 #include "cli/TokenStore.h"
+#include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
 
@@ -548,6 +550,164 @@ int RunImportLegacy(const Arguments& args) {
   return kExitOk;
 }
 
+
+// The soft PIN ("OTP PIN") rule the enrollment server sent.
+std::string SoftPinRuleText(int32_t minimum, int32_t maximum, int32_t complexity) {
+  if (complexity != 0) {
+    return minimum == maximum ? LoadOVString(232, minimum) : LoadOVString(216, minimum, maximum);
+  }
+  return minimum == maximum ? LoadOVString(218, minimum) : LoadOVString(190, minimum, maximum);
+}
+
+// The soft PIN the server asks for: at the terminal asked twice and again after a refusal; from
+// standard input one line, refused for good when it breaks the rule.
+Secret ReadSoftPin(Prompter& prompter, int32_t minimum, int32_t maximum, int32_t complexity) {
+  const bool interactive = !prompter.SecretsFromStdin();
+  std::cerr << SoftPinRuleText(minimum, maximum, complexity) << "\n";
+  for (;;) {
+    Secret softPin = prompter.ReadSecret(OVString(151));
+    if (softPin.empty() && interactive) continue;
+    const char* refusal = nullptr;
+    if (OV_SetOTPValidationA(softPin.c_str(), minimum, maximum, complexity) != OV_OK) {
+      refusal = OVString(195);
+    } else if (interactive && prompter.ReadSecret(OVString(227)).View() != softPin.View()) {
+      refusal = OVString(215);
+    }
+    if (refusal == nullptr) return softPin;
+    if (!interactive) throw CliError(kExitBadInput, refusal);
+    std::cerr << refusal << "\n";
+  }
+}
+
+struct EnrollmentSource {
+  std::string url;
+  std::string userId;
+  std::optional<Secret> password;
+};
+
+// URL, user ID and perhaps the password: from the options, or from an enrollment string, whose
+// values the options override.
+EnrollmentSource ReadEnrollmentSource(const Arguments& args, Prompter& prompter) {
+  EnrollmentSource source;
+  if (const auto text = args.Value("--enrollment-string")) {
+    auto parsed = frontend::ParseEnrollmentString(Trim(*text));
+    if (!parsed) throw CliError(kExitBadInput, "The enrollment string does not meet requirements.");
+    source.url = parsed->url;
+    source.userId = parsed->userId.value_or("");
+    if (parsed->passphrase) {
+      Secret password;
+      for (char c : Trim(*parsed->passphrase)) password.Append(c);
+      explicit_bzero(parsed->passphrase->data(), parsed->passphrase->size());
+      source.password = std::move(password);
+    }
+  }
+  if (const auto url = args.Value("--url")) source.url = *url;
+  if (const auto user = args.Value("--user")) source.userId = *user;
+  source.url = Trim(source.url);
+  if (source.url.empty()) throw CliError(kExitBadInput, "Give the enrollment URL with --url or --enrollment-string.");
+  if (!source.url.starts_with("https://") || source.url.size() == std::string_view("https://").size()) {
+    throw CliError(kExitBadInput, OVString(169));
+  }
+  if (source.userId.empty()) source.userId = prompter.ReadLine(OVString(116));
+  source.userId = Trim(source.userId);
+  if (!source.password) {
+    Secret typed = prompter.ReadSecret(OVString(117));
+    Secret trimmed;
+    for (char c : Trim(typed.View())) trimmed.Append(c);
+    source.password = std::move(trimmed);
+  }
+  if (source.userId.empty() || source.password->empty()) throw CliError(kExitBadInput, OVString(170));
+  return source;
+}
+
+int32_t TimeOut(const Arguments& args) {
+  const std::optional<std::string> text = args.Value("--timeout");
+  if (!text) return 0;
+  int32_t seconds = 0;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), seconds);
+  if (error != std::errc() || end != text->data() + text->size() || seconds < 1) {
+    throw CliError(kExitBadInput, "The time-out is a number of seconds above 0.");
+  }
+  return seconds;
+}
+
+[[noreturn]] void ThrowEnrollmentFailure(int32_t result) {
+  switch (result) {
+    case OV_ERR_INVALID_PARAM:
+      throw CliError(kExitBadInput, "The enrollment URL, user ID, password or OTP PIN does not meet requirements.");
+    case OV_ERR_OPERATION_FAILED: throw CliError(kExitEnrollment, OVString(189));
+    case OV_ERR_SOFT_PIN_REQUIRED:
+      throw CliError(kExitEnrollment, "The enrollment server asks for an OTP PIN.");
+    case OV_ERR_SOFT_PIN_NOT_ALLOWED:
+      throw CliError(kExitEnrollment, "The enrollment server does not take an OTP PIN.");
+    default: ThrowUnexpected(result, "OV_PerformAutoEnrollment");
+  }
+}
+
+// Runs the exchange; when the server asks for a soft PIN, asks for one and runs it again from the
+// start.
+void PerformAutoEnrollment(const EnrollmentSource& source, int32_t timeOut, Prompter& prompter) {
+  int32_t minimum = 0, maximum = 0, complexity = 0;
+  int32_t result = OV_PerformAutoEnrollmentA(source.url.c_str(), source.userId.c_str(),
+                                             source.password->c_str(), nullptr, nullptr, timeOut,
+                                             &minimum, &maximum, &complexity);
+  if (result == OV_ERR_SOFT_PIN_REQUIRED) {
+    const Secret softPin = ReadSoftPin(prompter, minimum, maximum, complexity);
+    result = OV_PerformAutoEnrollmentA(source.url.c_str(), source.userId.c_str(),
+                                       source.password->c_str(), softPin.c_str(), nullptr, timeOut,
+                                       &minimum, &maximum, &complexity);
+  }
+  if (result != OV_OK) ThrowEnrollmentFailure(result);
+}
+
+int RunEnroll(const Arguments& args) {
+  const std::string name = Trim(args.positionals[0]);
+  if (name.empty()) throw CliError(kExitBadInput, OVString(166));
+  Prompter prompter(args.Has("--password-stdin"));
+  const int32_t timeOut = TimeOut(args);
+
+  const Session session;
+  const std::vector<TokenRecord> tokens = session.ListTokens();
+  std::string tokenName = name;
+  bool created = true;
+  for (const TokenRecord& token : tokens) {
+    if (Lower(token.name) != Lower(name)) continue;
+    if (token.state != INSTALLED_STATE) {
+      throw CliError(kExitRefused, "This token is already activated: deactivate it first with "
+                                   "orvanti-cli reset " + Quoted(token.name) + ".");
+    }
+    tokenName = token.name;
+    created = false;
+  }
+  if (created && tokens.size() >= kMaxTokens) {
+    throw CliError(kExitRefused, "There are already " + std::to_string(kMaxTokens) +
+                                     " tokens: delete one before adding another.");
+  }
+  const EnrollmentSource source = ReadEnrollmentSource(args, prompter);
+  const OpenToken token(tokenName);
+  try {
+    PerformAutoEnrollment(source, timeOut, prompter);
+  } catch (const CliError&) {
+    // A token made for this enrollment goes again; one that existed stays as it was.
+    if (created) OV_DeleteToken();
+    throw;
+  }
+  const TokenRecord info = token.Info();
+  std::cout << "The token " << Quoted(tokenName) << " is enrolled";
+  if (!info.serialNumber.empty()) std::cout << " (" << OVString(122) << " " << info.serialNumber << ")";
+  std::cout << ".\n";
+  if (!info.pinRequired) return kExitOk;
+  if (prompter.SecretsFromStdin() || prompter.CanAsk()) {
+    if (!prompter.SecretsFromStdin()) std::cerr << OVString(128) << " (leave empty to set it later).\n";
+    if (SetFirstPin(token, prompter, true)) {
+      std::cerr << "The token PIN is set.\n";
+      return kExitOk;
+    }
+  }
+  std::cerr << "Set the token PIN later with: orvanti-cli set-pin " << Quoted(tokenName) << "\n";
+  return kExitOk;
+}
+
 const std::vector<Command> kCommands = {
     {"list", "[--json]", "list the tokens: name, state, mode, PIN, lock time left", "", {kJson}, 0, 0,
      RunList},
@@ -563,6 +723,19 @@ const std::vector<Command> kCommands = {
      "to set it later with set-pin), or read once from standard input with --pin-stdin.",
      {{"--policy", true, "STRING", "the token policy string from your administrator"}, kPinStdin}, 1, 1,
      RunActivate},
+    {"enroll", "NAME (--url URL [--user ID] | --enrollment-string S) [--password-stdin] [--timeout S]",
+     "automatic enrollment with your enrollment server",
+     "Creates the token when there is none of that name. The enrollment string from your\n"
+     "administrator (base64) may carry the URL, user ID and password; --url and --user override\n"
+     "it. The password, and an OTP PIN when the server asks for one, are read at the terminal\n"
+     "without echo, or with --password-stdin one line each from standard input (then also the\n"
+     "token PIN when the token needs one). A token made by a failed enrollment is removed again.",
+     {{"--url", true, "URL", "the enrollment server's address (https://...)"},
+      {"--user", true, "ID", "your user ID at the enrollment server"},
+      {"--enrollment-string", true, "S", "the enrollment string from your administrator"},
+      {"--password-stdin", false, "", "read the password and PINs from standard input, one line each"},
+      {"--timeout", true, "S", "seconds to wait for the server (default 60)"}},
+     1, 1, RunEnroll},
     {"set-pin", "NAME [--pin-stdin]", "set the PIN of a token activated without one yet", "",
      {kPinStdin}, 1, 1, RunSetPin},
     {"code", "NAME [--challenge C] [--host N] [--next] [--pin-stdin]", "print a passcode",

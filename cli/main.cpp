@@ -28,7 +28,8 @@ constexpr const char* kExitCodesHelp =
     "  6  no such token\n"
     "  7  the token store is in use by another Orvanti process\n"
     "  8  the token is not in a state that allows the command\n"
-    "  9  cancelled\n";
+    "  9  cancelled\n"
+    "  10 automatic enrollment failed (server unreachable, refusing or answering wrongly)\n";
 
 void PrintOverview(std::ostream& out) {
   out << "Usage: orvanti-cli [--help | --version] COMMAND [OPTIONS] [ARGUMENTS]\n\n"

@@ -1,0 +1,88 @@
+// The front ends' shared rules: the proposed token name and the string table's formatting.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <string>
+#include <vector>
+
+#include "frontend/EnrollmentString.h"
+#include "frontend/StringTable.h"
+#include "frontend/TokenNaming.h"
+
+namespace {
+
+TEST(TokenNamingTest, ProposesOneAboveTheHighestNumberUsed) {
+  struct Case {
+    std::vector<std::string> names;
+    const char* proposed;
+  };
+  const Case cases[] = {
+      {{}, "Kelsa Orvanti"},
+      {{"My token"}, "Kelsa Orvanti"},
+      {{"Kelsa Orvanti"}, "Kelsa Orvanti 2"},
+      {{"Kelsa Orvanti", "Kelsa Orvanti 3"}, "Kelsa Orvanti 4"},
+      {{"Kelsa Orvanti 7", "Kelsa Orvanti 2"}, "Kelsa Orvanti 8"},
+      {{"Old Kelsa Orvanti 5"}, "Kelsa Orvanti 6"},   // the base name may stand anywhere
+      {{"Kelsa Orvanti x"}, "Kelsa Orvanti"},        // no number after it
+      {{"kelsa orvanti 4"}, "Kelsa Orvanti"},        // letter case counts
+      {{"Kelsa Orvanti 99999999999999999999"}, "Kelsa Orvanti"},  // too large to count on
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ov::frontend::GetUniqueTokenName(c.names), c.proposed) << c.proposed;
+  }
+}
+
+TEST(StringTableTest, FormatsItsPlaceholders) {
+  EXPECT_EQ(ov::frontend::LoadOVString(209, 4, 10), "Attempts: 4/10.");
+  EXPECT_EQ(ov::frontend::LoadOVString(186, 2, 5),
+            "Attempt: 2/5. After 5 unsuccessful attempts, your token will need to be activated again.");
+  EXPECT_EQ(ov::frontend::LoadOVString(206, 2), "Try again after 2 minute(s).");
+  EXPECT_STREQ(ov::frontend::OVString(204), "The Orvanti client application is already running.");
+  EXPECT_STREQ(ov::frontend::OVString(9999), "");
+}
+
+std::string Base64(const std::string& text) {
+  std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');
+  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                reinterpret_cast<const unsigned char*>(text.data()),
+                                static_cast<int>(text.size()));
+  out.resize(static_cast<std::size_t>(n));
+  return out;
+}
+
+TEST(EnrollmentStringTest, RecognisesAndParses) {
+  using ov::frontend::ParseEnrollmentString;
+  const std::string full = Base64("EnrollmentURL=https://enroll.example/ov?a=b\r\nUserID=alice\r\nPassphrase=x=y");
+  const auto parsed = ParseEnrollmentString(full);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->url, "https://enroll.example/ov?a=b") << "the value runs past further \"=\"";
+  EXPECT_EQ(parsed->userId, "alice");
+  EXPECT_EQ(parsed->passphrase, "x=y");
+
+  const std::string urlOnly = Base64("EnrollmentURL=https://e.example/\r\nUserID=bob");
+  ASSERT_EQ(urlOnly.back(), '=');
+  const std::string cut = urlOnly.substr(0, urlOnly.find('='));
+  ASSERT_TRUE(ParseEnrollmentString(cut)) << "cut-off padding is accepted";
+  EXPECT_EQ(ParseEnrollmentString(cut)->userId, "bob");
+  EXPECT_FALSE(ParseEnrollmentString(cut)->passphrase);
+  EXPECT_EQ(ov::frontend::CheckIfBase64Relaxed(cut), urlOnly) << "and comes back padded";
+
+  EXPECT_TRUE(ParseEnrollmentString(urlOnly.substr(0, 8) + "\r\n" + urlOnly.substr(8)))
+      << "line breaks inside the base64 are skipped";
+  EXPECT_FALSE(ParseEnrollmentString(Base64("UserID=alice")));
+  EXPECT_FALSE(ParseEnrollmentString(Base64("enrollmenturl=https://e.example/"))) << "keys keep their case";
+  EXPECT_FALSE(ParseEnrollmentString(Base64("https://e.example/"))) << "a line without \"=\" has an empty key";
+  EXPECT_FALSE(ParseEnrollmentString(urlOnly.substr(0, 4) + " " + urlOnly.substr(4)));
+  EXPECT_FALSE(ParseEnrollmentString("https://enroll.example/"));
+}
+
+TEST(EnrollmentStringTest, BareLineFeedsKeepEveryCharacter) {
+  const auto entries = ov::frontend::ParseConnectionString("EnrollmentURL=https://e.example/\nUserID=alice\n");
+  EXPECT_EQ(entries.at("EnrollmentURL"), "https://e.example/");
+  EXPECT_EQ(entries.at("UserID"), "alice");
+  const auto later = ov::frontend::ParseConnectionString("UserID=a\r\nUserID=b\r\nplain");
+  EXPECT_EQ(later.at("UserID"), "b") << "a later key replaces an earlier one";
+  EXPECT_EQ(later.at(""), "plain");
+}
+
+}  // namespace
