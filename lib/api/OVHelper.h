@@ -20,7 +20,6 @@
 namespace ov {
 
 class OVEngine;
-class LogScope;
 
 class OVHelper {
  public:
@@ -79,8 +78,6 @@ class OVHelper {
   int32_t ReopenAfterFailedValidation(int32_t result);
   // A right PIN whose use count or age demands a change.
   bool IsPinChangeDue() const;
-  // Token operations whose engine side is not in the library yet answer this.
-  static int32_t Unavailable(LogScope& log);
 
   OVEngine* m_OVEngine = nullptr;
   std::string m_szTokenName;
