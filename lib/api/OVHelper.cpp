@@ -105,6 +105,15 @@ int32_t OVHelper::ReopenAfterFailedValidation(int32_t result) {
   return result;
 }
 
+void OVHelper::EnterPinState() {
+  if (m_OVEngine->GetPolicy().IsPinRequired()) {
+    m_OVEngine->SetTokenState(PENDING_PIN_STATE);
+  } else if (m_OVEngine->SetPIN(kInternalPin) == OV_OK) {
+    m_bPinVerified = true;
+    m_OVEngine->SetTokenState(ACTIVATED_STATE);
+  }
+}
+
 int32_t OVHelper::OVHelper_GenerateActivationCode(const char* policy, char* activationCode) {
   LogScope log("OVHelper::OVHelper_GenerateActivationCode");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
@@ -116,12 +125,7 @@ int32_t OVHelper::OVHelper_GenerateActivationCode(const char* policy, char* acti
     m_OVEngine->SaveToken();
     return log.Return(result);
   }
-  if (m_OVEngine->GetPolicy().IsPinRequired()) {
-    m_OVEngine->SetTokenState(PENDING_PIN_STATE);
-  } else if (m_OVEngine->SetPIN(kInternalPin) == OV_OK) {
-    m_bPinVerified = true;
-    m_OVEngine->SetTokenState(ACTIVATED_STATE);
-  }
+  EnterPinState();
   m_OVEngine->SaveToken();
   return log.Return(OV_OK);
 }
@@ -162,12 +166,7 @@ int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char* url, const char* us
     log.Message("OVEngine::SetOTPKey fails");
     return log.Return(applied);
   }
-  if (m_OVEngine->GetPolicy().IsPinRequired()) {
-    m_OVEngine->SetTokenState(PENDING_PIN_STATE);
-  } else if (m_OVEngine->SetPIN(kInternalPin) == OV_OK) {
-    m_bPinVerified = true;
-    m_OVEngine->SetTokenState(ACTIVATED_STATE);
-  }
+  EnterPinState();
   m_OVEngine->SetSerialNumber(manager.GetSerialNumber());
   return log.Return(m_OVEngine->SaveToken() ? OV_OK : OV_ERR_OPERATION_FAILED);
 }

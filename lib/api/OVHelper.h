@@ -76,6 +76,9 @@ class OVHelper {
   // After a wrong PIN that follows a right one the instance is opened afresh, so passcodes need a
   // new validation.
   int32_t ReopenAfterFailedValidation(int32_t result);
+  // After a policy and keys arrived: a token whose policy wants a PIN waits for it; one without
+  // takes the internal PIN and is ready (a failure there leaves the state as it was, unreported).
+  void EnterPinState();
   // A right PIN whose use count or age demands a change.
   bool IsPinChangeDue() const;
 

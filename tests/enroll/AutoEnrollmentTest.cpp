@@ -2,8 +2,11 @@
 // token ends up with the server's policy, serial number and K_TOKEN (its passcodes are checked
 // against ones computed here from the K_TOKEN the server reports), the soft-PIN rule travels both
 // ways, and every failure leaves the token file as it was.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <fstream>
@@ -111,10 +114,19 @@ class AutoEnrollment : public ::testing::Test {
     return ov::test::ReadFile(ov::OVEngineStore::GetFullFilePath(ov::OVEngineStore::GetFileName(name), true));
   }
 
-  static OVTokenInfoA Info() {
+  // What the open token's information record says of its state, policy and serial number.
+  struct TokenFacts {
+    int32_t state = 0;
+    std::string policy;
+    std::string serial;
+  };
+  static TokenFacts Info() {
     OVTokenInfoA info{};
     EXPECT_EQ(OV_GetTokenInfoA(&info), OV_OK);
-    return info;
+    TokenFacts facts{info.m_nTokenState, info.m_szTokenPolicy ? info.m_szTokenPolicy : "",
+                     info.m_szTokenSerialNo ? info.m_szTokenSerialNo : ""};
+    OV_FreeTokenInfoA(&info);
+    return facts;
   }
 
   static std::string Passcode() {
@@ -163,11 +175,10 @@ TEST_P(ApiProvisioning, TokenTakesTheServersPolicySerialAndKey) {
   // The passcodes run on the first 32 bytes; a transaction-signing token keeps the rest.
   const std::vector<uint8_t> otpKey(kToken.begin(), kToken.begin() + 32);
 
-  OVTokenInfoA info = Info();
-  EXPECT_EQ(info.m_nTokenState, p.pin ? PENDING_PIN_STATE : ACTIVATED_STATE);
-  EXPECT_EQ(std::string(info.m_szTokenPolicy), *p.policy);
-  EXPECT_EQ(std::string(info.m_szTokenSerialNo), p.serial);
-  OV_FreeTokenInfoA(&info);
+  const TokenFacts token = Info();
+  EXPECT_EQ(token.state, p.pin ? PENDING_PIN_STATE : ACTIVATED_STATE);
+  EXPECT_EQ(token.policy, *p.policy);
+  EXPECT_EQ(token.serial, p.serial);
   if (p.pin) {
     int32_t length = 0;
     EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, nullptr, &length), OV_ERR_TOKEN_NOT_ACTIVATED);
@@ -225,7 +236,7 @@ TEST_F(AutoEnrollment, SoftPinRuleIsReportedAndThenFollowed) {
   EXPECT_EQ(EnrollmentServer::JsonValue(provisioned[0], "soft_pin"), "Ab<1");
   // Without a device name of its own the run sends the token's name.
   EXPECT_EQ(EnrollmentServer::JsonValue(provisioned[0], "device_name"), "Laptop token");
-  EXPECT_EQ(Info().m_nTokenState, ACTIVATED_STATE);
+  EXPECT_EQ(Info().state, ACTIVATED_STATE);
 }
 
 TEST_F(AutoEnrollment, SoftPinTheServerDoesNotAskForIsRefused) {
@@ -244,6 +255,40 @@ TEST_F(AutoEnrollment, SoftPinTheServerDoesNotAskForIsRefused) {
 
 TEST_F(AutoEnrollment, NeedsAnOpenToken) {
   EXPECT_EQ(Enroll("https://127.0.0.1:9/dskpp", "dave", "password1").result, OV_ERR_NO_INSTANCE);
+}
+
+// The diagnostic log of one successful and one failed run (in a child process, since a logging
+// library once loaded stays for the life of the process): the failure is named, and neither the
+// password (as typed or as the hex text the key derivation takes), the soft PIN nor the token key
+// ever appear.
+TEST_F(AutoEnrollment, LogNamesTheFailureAndNoSecret) {
+  const auto server = Start();
+  ASSERT_TRUE(server->Ok()) << server->Error();
+  const auto logFile = ov::test::PrivateHome::Root() / "enrollment.log";
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("BRISEL_LOG", logFile.c_str(), 1);
+    if (dlopen(OV_BRISEL_PATH, RTLD_NOW | RTLD_GLOBAL) == nullptr) _exit(10);
+    if (OV_CreateInstanceA("Logged", 0) != OV_OK) _exit(11);
+    if (Enroll(server->Url(), "bob", "pa&ss<word>", L"Ab<1", {0, 4, 8, 1}).result != OV_OK) _exit(12);
+    if (OV_ReleaseInstance() != OV_OK || OV_CreateInstanceA("Logged too", 0) != OV_OK) _exit(13);
+    if (Enroll(server->Url(), "bob", "pa&ss<wordX", L"Ab<1", {0, 4, 8, 1}).result != OV_ERR_OPERATION_FAILED) _exit(14);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  const std::string log = ov::test::ReadFile(logFile);
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.find("AutoEnrollManager::PerformAutoEnrollment fails"), std::string::npos);
+  EXPECT_NE(log.find("ProcessServerFinishedResponse failure"), std::string::npos);
+  const auto provisioned = server->Events("provisioned");
+  ASSERT_EQ(provisioned.size(), 1u);
+  for (const std::string& secret : {std::string("pa&ss<word"), std::string("70612673733C776F7264"),
+                                   std::string("Ab<1"), std::string("Ab&lt;1"),
+                                   EnrollmentServer::JsonValue(provisioned[0], "k_token")}) {
+    EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+  }
 }
 
 struct Failure {
@@ -272,7 +317,7 @@ TEST_P(FailedEnrollment, EndsWithItsCodeAndLeavesTheTokenAsItWas) {
                           (f.path != nullptr ? std::string("/") + f.path : "");
   EXPECT_EQ(Enroll(url, f.user, f.password, f.softPin, f.rule, f.timeOutSeconds).result, f.expected);
   EXPECT_EQ(TokenFile("Token"), before);
-  EXPECT_EQ(Info().m_nTokenState, INSTALLED_STATE);
+  EXPECT_EQ(Info().state, INSTALLED_STATE);
 }
 
 INSTANTIATE_TEST_SUITE_P(
