@@ -1,6 +1,5 @@
 // Passcodes through the public API after a manual activation, with the test clock.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstring>
 #include <string>
@@ -10,31 +9,13 @@
 #include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
-#include "support/ReferenceOtp.h"
+#include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
 
 namespace {
 
-std::string Formulate(std::initializer_list<std::pair<const char*, int32_t>> fields) {
-  ov::OVPolicy policy;
-  for (const auto& [key, value] : fields) policy.SetPolicyParameter(key, value);
-  return policy.FormulatePolicyString();
-}
-
-std::vector<uint8_t> EntropyOf(std::string code) {
-  std::erase(code, '-');
-  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ234567";
-  std::vector<uint8_t> bytes(10);
-  int bit = 0;
-  for (char c : code) {
-    const auto value = alphabet.find(c);
-    for (int b = 4; b >= 0 && bit < 80; --b, ++bit) {
-      bytes[bit / 8] |= static_cast<uint8_t>(((value >> b) & 1) << (7 - bit % 8));
-    }
-  }
-  return bytes;
-}
-
+using ov::test::ActivationKey;
+using ov::test::Formulate;
 using ov::test::Hotp;
 
 class PasscodeApiTest : public ::testing::Test {
@@ -47,13 +28,7 @@ class PasscodeApiTest : public ::testing::Test {
     EXPECT_EQ(OV_CreateInstanceA(name, 0), OV_OK);
     char code[OV_ACTIVATION_CODE_SIZE] = {};
     EXPECT_EQ(OV_GenerateActivationCodeA(policy.c_str(), code), OV_OK);
-    std::vector<uint8_t> material = EntropyOf(code);
-    material.insert(material.end(), policy.begin(), policy.end());
-    material.insert(material.end(), 4, 0);
-    std::vector<uint8_t> key(32);
-    unsigned length = 0;
-    EVP_Digest(material.data(), material.size(), key.data(), &length, EVP_sha256(), nullptr);
-    return key;
+    return ActivationKey(code, policy);
   }
   std::string Next(const char* challenge = nullptr) {
     int32_t length = 0;

@@ -17,21 +17,15 @@
 #include "engine/PasscodeTime.h"
 #include "enroll/HttpRequest.h"
 #include "ov/ov_api.h"
-#include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
 #include "support/EnrollmentServer.h"
-#include "support/ReferenceOtp.h"
+#include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
 
 namespace {
 
 using ov::test::EnrollmentServer;
-
-std::string Formulate(std::initializer_list<std::pair<const char*, int32_t>> fields) {
-  ov::OVPolicy policy;
-  for (const auto& [key, value] : fields) policy.SetPolicyParameter(key, value);
-  return policy.FormulatePolicyString();
-}
+using ov::test::Formulate;
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
