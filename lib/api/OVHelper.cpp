@@ -9,6 +9,7 @@
 #include "common/LogFacade.h"
 #include "common/OVException.h"
 #include "engine/OVEngine.h"
+#include "enroll/AutoEnrollManager.h"
 #include "platform/Platform.h"
 
 namespace ov {
@@ -19,11 +20,6 @@ OVHelper::OVHelper() : m_pCriticalSection(std::make_unique<std::recursive_mutex>
 
 OVHelper::~OVHelper() {
   if (m_bInitialized) OVHelper_Uninitialize();
-}
-
-int32_t OVHelper::Unavailable(LogScope& log) {
-  log.Message("Error: operation not available in this build");
-  return log.Return(OV_ERR_OPERATION_FAILED);
 }
 
 int32_t OVHelper::OVHelper_Initialize(const std::string& uniqueId) {
@@ -109,6 +105,15 @@ int32_t OVHelper::ReopenAfterFailedValidation(int32_t result) {
   return result;
 }
 
+void OVHelper::EnterPinState() {
+  if (m_OVEngine->GetPolicy().IsPinRequired()) {
+    m_OVEngine->SetTokenState(PENDING_PIN_STATE);
+  } else if (m_OVEngine->SetPIN(kInternalPin) == OV_OK) {
+    m_bPinVerified = true;
+    m_OVEngine->SetTokenState(ACTIVATED_STATE);
+  }
+}
+
 int32_t OVHelper::OVHelper_GenerateActivationCode(const char* policy, char* activationCode) {
   LogScope log("OVHelper::OVHelper_GenerateActivationCode");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
@@ -120,22 +125,50 @@ int32_t OVHelper::OVHelper_GenerateActivationCode(const char* policy, char* acti
     m_OVEngine->SaveToken();
     return log.Return(result);
   }
-  if (m_OVEngine->GetPolicy().IsPinRequired()) {
-    m_OVEngine->SetTokenState(PENDING_PIN_STATE);
-  } else if (m_OVEngine->SetPIN(kInternalPin) == OV_OK) {
-    m_bPinVerified = true;
-    m_OVEngine->SetTokenState(ACTIVATED_STATE);
-  }
+  EnterPinState();
   m_OVEngine->SaveToken();
   return log.Return(OV_OK);
 }
 
-int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char*, const char*, const char*,
-                                                 const char*, const char*, int32_t, int32_t*,
-                                                 int32_t*, int32_t*) {
+int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char* url, const char* userId,
+                                                 const char* password, const char* softPin,
+                                                 const char* deviceName, int32_t timeOutSeconds,
+                                                 int32_t* softPinMinLength,
+                                                 int32_t* softPinMaxLength,
+                                                 int32_t* softPinComplexity) {
   LogScope log("OVHelper::OVHelper_PerformAutoEnrollment");
   if (!HasInstance()) return log.Return(OV_ERR_NO_INSTANCE);
-  return Unavailable(log);
+  if (m_OVEngine->GetTokenState() != INSTALLED_STATE) {
+    log.Message("Error: GetTokenState() != INSTALLED_STATE");
+    return log.Return(OV_ERR_INVALID_TOKEN_STATE);
+  }
+  // Without a device name of its own the token's name stands for the device.
+  const std::string tokenName = m_szTokenName;
+  AutoEnrollManager manager(url, userId, password, softPin,
+                            deviceName != nullptr ? deviceName : tokenName.c_str(), timeOutSeconds);
+  const int32_t result = manager.PerformAutoEnrollment();
+  if (softPinMinLength != nullptr) *softPinMinLength = manager.GetMinSoftPinLength();
+  if (softPinMaxLength != nullptr) *softPinMaxLength = manager.GetMaxSoftPinLength();
+  if (softPinComplexity != nullptr) *softPinComplexity = manager.GetAlphanumericSoftPin();
+  if (result != OV_OK) {
+    log.Message("AutoEnrollManager::PerformAutoEnrollment fails");
+    return log.Return(result);
+  }
+
+  m_OVEngine->SetSoftPINRequired(manager.GetMinSoftPinLength() != 0);
+  int32_t applied = m_OVEngine->ValidateAndSavePolicy(manager.GetPolicyString());
+  if (applied != OV_OK) {
+    log.Message("OVEngine::SetPolicy fails");
+    return log.Return(applied);
+  }
+  applied = m_OVEngine->SetTokenKeys(manager.GetTokenKey().c_str());
+  if (applied != OV_OK) {
+    log.Message("OVEngine::SetOTPKey fails");
+    return log.Return(applied);
+  }
+  EnterPinState();
+  m_OVEngine->SetSerialNumber(manager.GetSerialNumber());
+  return log.Return(m_OVEngine->SaveToken() ? OV_OK : OV_ERR_OPERATION_FAILED);
 }
 
 int32_t OVHelper::OVSetPin_Validation(const char* pin) {

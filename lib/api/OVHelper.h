@@ -20,7 +20,6 @@
 namespace ov {
 
 class OVEngine;
-class LogScope;
 
 class OVHelper {
  public:
@@ -77,10 +76,11 @@ class OVHelper {
   // After a wrong PIN that follows a right one the instance is opened afresh, so passcodes need a
   // new validation.
   int32_t ReopenAfterFailedValidation(int32_t result);
+  // After a policy and keys arrived: a token whose policy wants a PIN waits for it; one without
+  // takes the internal PIN and is ready (a failure there leaves the state as it was, unreported).
+  void EnterPinState();
   // A right PIN whose use count or age demands a change.
   bool IsPinChangeDue() const;
-  // Token operations whose engine side is not in the library yet answer this.
-  static int32_t Unavailable(LogScope& log);
 
   OVEngine* m_OVEngine = nullptr;
   std::string m_szTokenName;

@@ -496,6 +496,10 @@ int32_t OVEngine::SetMacKey(std::string_view key) {
   return SaveData() ? OV_OK : OV_ERR_OPERATION_FAILED;
 }
 
+void OVEngine::SetSerialNumber(std::string_view serial) {
+  TokenData::SetText(m_TokenData.m_szSerialNo, serial);
+}
+
 void OVEngine::InitOTPEngine(int32_t host) {
   m_pAuthenticator = std::make_unique<NoxOVAuthenticator>(
       NoxOVAuthenticator::DecodeOtpKey(m_szOtpKey.view()),

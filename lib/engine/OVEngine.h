@@ -64,6 +64,8 @@ class OVEngine final : public OVEngineStore {
   int32_t SetOTPKey(std::string_view key);
   int32_t SetTransactionKey(std::string_view key);
   int32_t SetMacKey(std::string_view key);
+  // The serial number the enrollment server gave the token (kept to the record field's width).
+  void SetSerialNumber(std::string_view serial);
 
   // Moves an 8.0 profile's token into this new token. A token that was activated is kept as a
   // legacy file (its record carries the key protected with the profile's PIN, which that PIN

@@ -21,6 +21,7 @@ namespace ov {
 namespace {
 
 using test::EnrollmentServer;
+constexpr auto JsonValue = &EnrollmentServer::JsonValue;
 
 struct Credentials {
   Credentials(std::string u, std::string p, std::optional<std::string> pin = std::nullopt,
@@ -143,24 +144,6 @@ Outcome RunExchange(const std::string& url, const Credentials& c) {
   return out;
 }
 
-// The text value of `"key": "..."` in a JSON line of the server's log; "null" for a null.
-std::string JsonValue(const std::string& line, const std::string& key) {
-  const std::string marker = "\"" + key + "\": ";
-  const auto at = line.find(marker);
-  if (at == std::string::npos) return {};
-  const auto start = at + marker.size();
-  if (line[start] != '"') return line.substr(start, line.find_first_of(",}", start) - start);
-  return line.substr(start + 1, line.find('"', start + 1) - start - 1);
-}
-
-std::vector<std::string> EventsOf(const EnrollmentServer& server, const std::string& kind) {
-  std::vector<std::string> lines;
-  for (const auto& line : server.Events()) {
-    if (JsonValue(line, "event") == kind) lines.push_back(line);
-  }
-  return lines;
-}
-
 class EnrollmentExchange : public ::testing::Test {
  protected:
   // Trusts the server's test authority for the rest of the test.
@@ -200,7 +183,7 @@ TEST_P(Provisioning, ClientHoldsTheServersTokenKeyPolicyAndSerial) {
   EXPECT_EQ(out.hello->maxSoftPinLength, u.maxSoftPin);
   EXPECT_EQ(out.hello->collectDeviceName, u.collectDeviceName);
 
-  const auto provisioned = EventsOf(server, "provisioned");
+  const auto provisioned = server.Events("provisioned");
   ASSERT_EQ(provisioned.size(), 1u);
   EXPECT_EQ(out.tokenKey, JsonValue(provisioned[0], "k_token"));
   EXPECT_EQ(out.tokenKey.size(), 2 * u.keyBytes);
@@ -227,7 +210,7 @@ TEST_F(EnrollmentExchange, BothPassesShareOneConnectionAndCarryTheRequestHeaders
   ASSERT_TRUE(server.Ok()) << server.Error();
   Trust(server);
   ASSERT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "ok");
-  const auto requests = EventsOf(server, "request");
+  const auto requests = server.Events("request");
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(JsonValue(requests[0], "client_port"), JsonValue(requests[1], "client_port"));
   for (const auto& request : requests) {
@@ -255,7 +238,7 @@ TEST_F(EnrollmentExchange, WrongPasswordIsRefusedByTheServer) {
   EXPECT_EQ(out.stage, "status");
   ASSERT_NE(out.finished, nullptr);
   EXPECT_EQ(out.finished->status, "AuthenticationDataInvalid");
-  EXPECT_TRUE(EventsOf(server, "provisioned").empty());
+  EXPECT_TRUE(server.Events("provisioned").empty());
 }
 
 // Verification is on without any setting: the test authority is trusted only through the
@@ -264,7 +247,7 @@ TEST_F(EnrollmentExchange, UnknownAuthorityIsRefusedWithoutTheTrustSetting) {
   EnrollmentServer server;
   ASSERT_TRUE(server.Ok()) << server.Error();
   EXPECT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "transport");
-  EXPECT_TRUE(EventsOf(server, "request").empty());
+  EXPECT_TRUE(server.Events("request").empty());
 }
 
 // Proxies come from libproxy, which reads the environment among other places: a proxy named
@@ -277,7 +260,7 @@ TEST_F(EnrollmentExchange, ProxyFromTheEnvironmentIsUsedUnlessExempted) {
   unsetenv("no_proxy");
   unsetenv("NO_PROXY");
   EXPECT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "transport");
-  EXPECT_TRUE(EventsOf(server, "request").empty());
+  EXPECT_TRUE(server.Events("request").empty());
   setenv("no_proxy", "127.0.0.1", 1);
   EXPECT_EQ(RunExchange(server.Url(), Credentials("alice", "secret")).stage, "ok");
   unsetenv("https_proxy");

@@ -100,4 +100,21 @@ std::vector<std::string> EnrollmentServer::Events() const {
   return lines;
 }
 
+std::vector<std::string> EnrollmentServer::Events(const std::string& kind) const {
+  std::vector<std::string> lines;
+  for (const auto& line : Events()) {
+    if (JsonValue(line, "event") == kind) lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string EnrollmentServer::JsonValue(const std::string& line, const std::string& key) {
+  const std::string marker = "\"" + key + "\": ";
+  const auto at = line.find(marker);
+  if (at == std::string::npos) return {};
+  const auto start = at + marker.size();
+  if (line[start] != '"') return line.substr(start, line.find_first_of(",}", start) - start);
+  return line.substr(start + 1, line.find('"', start + 1) - start - 1);
+}
+
 }  // namespace ov::test

@@ -35,8 +35,13 @@ class EnrollmentServer {
   // The PEM certificate of the authority that issued the server's certificate (unless the server
   // was asked for an untrusted one).
   std::filesystem::path CaFile() const { return m_folder / "ca.pem"; }
-  // The server's log lines so far.
+  // The server's log lines so far, all of them or those of one kind ("request", "provisioned",
+  // "refused").
   std::vector<std::string> Events() const;
+  std::vector<std::string> Events(const std::string& kind) const;
+  // The value of `"key": ...` in one log line: a text without its quotes, anything else as it
+  // stands ("null", a number); empty when the key is not there.
+  static std::string JsonValue(const std::string& line, const std::string& key);
 
  private:
   std::filesystem::path m_folder;
