@@ -145,7 +145,8 @@ int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char* url, const char* us
   // Without a device name of its own the token's name stands for the device.
   const std::string tokenName = m_szTokenName;
   AutoEnrollManager manager(url, userId, password, softPin,
-                            deviceName != nullptr ? deviceName : tokenName.c_str(), timeOutSeconds);
+                            deviceName != nullptr ? deviceName : tokenName.c_str(), timeOutSeconds,
+                            IsValidSoftPin);
   const int32_t result = manager.PerformAutoEnrollment();
   if (softPinMinLength != nullptr) *softPinMinLength = manager.GetMinSoftPinLength();
   if (softPinMaxLength != nullptr) *softPinMaxLength = manager.GetMaxSoftPinLength();

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <exception>
 
-#include "api/InputValidation.h"
 #include "common/LogFacade.h"
 #include "common/OVException.h"
 #include "crypto/OrvantiAPI.h"
@@ -59,12 +58,13 @@ bool Present(const OptionalText& text) { return text && !text->empty(); }
 
 AutoEnrollManager::AutoEnrollManager(const char* url, const char* userId, const char* password,
                                      const char* softPin, const char* deviceName,
-                                     std::int32_t timeOutSeconds)
+                                     std::int32_t timeOutSeconds, SoftPinRule softPinRule)
     : m_nTimeOut(timeOutSeconds),
       m_szURL(url != nullptr ? url : ""),
       m_szUserID(userId != nullptr ? userId : ""),
       m_szPassword(password),
       m_szSoftPin(softPin),
+      m_softPinRule(softPinRule),
       m_szDeviceName(deviceName != nullptr ? deviceName : kDefaultDeviceName) {}
 
 AutoEnrollManager::~AutoEnrollManager() = default;
@@ -399,7 +399,7 @@ std::int32_t AutoEnrollManager::ValidateSoftPin() {
   if (static_cast<std::int64_t>(length) >= m_nMinSoftPinLength &&
       static_cast<std::int64_t>(length) <= m_nMaxSoftPinLength) {
     if (m_szSoftPin != nullptr &&
-        !IsValidSoftPin(m_szSoftPin, m_nMinSoftPinLength, m_nMaxSoftPinLength,
+        !m_softPinRule(m_szSoftPin, m_nMinSoftPinLength, m_nMaxSoftPinLength,
                         static_cast<std::int32_t>(m_nAlphanumeric))) {
       log.Message("Invalid SoftPin");
       return log.Return(OV_ERR_INVALID_PARAM);

@@ -37,9 +37,13 @@ class AutoEnrollManager {
   // Sent when neither the caller nor the open token gives a device name.
   static constexpr std::string_view kDefaultDeviceName = "WinDT";
 
+  // The soft-PIN character rule: (PIN, minimum, maximum, alphanumeric flag) → valid. The library
+  // object hands in its input rule, so that enrollment does not depend on the API layer.
+  using SoftPinRule = bool (*)(const char*, std::int32_t, std::int32_t, std::int32_t) noexcept;
+
   // softPin and deviceName may be null; a time-out of 0 means 60 seconds.
   AutoEnrollManager(const char* url, const char* userId, const char* password, const char* softPin,
-                    const char* deviceName, std::int32_t timeOutSeconds);
+                    const char* deviceName, std::int32_t timeOutSeconds, SoftPinRule softPinRule);
   ~AutoEnrollManager();
   AutoEnrollManager(const AutoEnrollManager&) = delete;
   AutoEnrollManager& operator=(const AutoEnrollManager&) = delete;
@@ -85,6 +89,7 @@ class AutoEnrollManager {
   std::string_view m_szUserID;
   const char* m_szPassword;
   const char* m_szSoftPin;
+  SoftPinRule m_softPinRule;
   std::string m_szDeviceName;
   SecureString m_clientHello;
   std::string m_serverHello;
