@@ -13,6 +13,7 @@
 #include "engine/PasscodeTime.h"
 #include "support/PasscodeReference.h"
 #include "support/TestEnvironment.h"
+#include "support/TokenFixtures.h"
 
 namespace {
 
@@ -285,6 +286,28 @@ TEST_F(CliTest, InterruptAtThePinPromptRestoresEcho) {
   const auto run = cli.RunOnTerminal({"code", "Work"}, {{"Token PIN: ", "24\x03"}});
   EXPECT_EQ(run.exitCode, -1) << run.transcript;
   EXPECT_TRUE(run.echoOnAfterwards);
+}
+
+}  // namespace
+
+namespace {
+
+// The 8.0 program's token comes in under the next free "Kelsa Orvanti" name and gives passcodes
+// with its own key. The runner shares this process's data folder, where the profile is written.
+TEST(CliImportTest, ImportsTheOldProfileUnderTheProposedName) {
+  ov::test::CliRunner cli(ov::test::PrivateHome::Root());
+  ASSERT_EQ(cli.Run({"import-legacy"}).out, "There was no earlier token to import.\n");
+  ASSERT_EQ(cli.Run({"new", "Kelsa Orvanti"}).exitCode, 0);
+  ASSERT_TRUE(ov::test::WriteOv80Profile(1));
+  const CliResult imported = cli.Run({"import-legacy"});
+  ASSERT_EQ(imported.exitCode, 0) << imported.err;
+  EXPECT_EQ(imported.out, "Imported the earlier token as \"Kelsa Orvanti 2\".\n");
+
+  std::vector<uint8_t> key;
+  const std::string hex = ov::test::kFixtureOtpKey;
+  for (std::size_t i = 0; i < hex.size(); i += 2) key.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  const CliResult code = cli.Run({"code", "Kelsa Orvanti 2", "--pin-stdin"}, "1234\n");
+  EXPECT_EQ(code.out, Hotp(key, 5, 6) + "\n") << code.err;
 }
 
 }  // namespace

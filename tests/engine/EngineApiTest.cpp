@@ -381,28 +381,12 @@ TEST_F(EngineApiTest, ARightPinConvertsALegacyToken) {
 
 TEST_F(EngineApiTest, AnOldProfileImportsOnceAndStaysUsable) {
   const fs::path profilePath = fs::path(ov::GetFilePath(nullptr)) / "ProfileData";
-  auto writeProfile = [&](uint32_t activation) {
-    std::vector<uint8_t> plain(ov::kOv80ProfileSize, 0);
-    plain[0] = 1;  // holds a token
-    plain[4] = static_cast<uint8_t>(activation);
-    plain[8] = 6;   // passcode length
-    plain[12] = 5;  // moving factor
-    const char material[] = "00112233445566778899";
-    std::copy(material, material + 20, plain.begin() + 176);
-    ov::SecureString key(ov::test::kFixtureOtpKey);
-    ASSERT_TRUE(ov::OrvantiAPI::EncryptKP("1234", &key, ov::CALG_3DES));
-    std::copy(key.begin(), key.end(), plain.begin() + 30);
-    const auto blob = ov::platform::Current().userProtect->Protect(plain, {});
-    ASSERT_TRUE(blob);
-    std::ofstream(profilePath, std::ios::binary).write(reinterpret_cast<const char*>(blob->data()),
-                                                       static_cast<std::streamsize>(blob->size()));
-  };
   EXPECT_EQ(OV_ImportLegacyTokenDataA("Imported"), OV_OK) << "no profile";
   EXPECT_EQ(OV_CreateInstanceA("Imported", 0), OV_OK);
   EXPECT_EQ(State(), INSTALLED_STATE) << "no token came from nowhere";
   ASSERT_EQ(OV_DeleteToken(), OV_OK);
 
-  writeProfile(0);  // waiting for its PIN: the key comes from the key material
+  ASSERT_TRUE(ov::test::WriteOv80Profile(0));  // waiting for its PIN: the key comes from the key material
   ASSERT_EQ(OV_ImportLegacyTokenDataA("Waiting"), OV_OK);
   EXPECT_FALSE(fs::exists(profilePath));
   ASSERT_EQ(OV_CreateInstanceA("Waiting", 0), OV_OK);
@@ -413,7 +397,7 @@ TEST_F(EngineApiTest, AnOldProfileImportsOnceAndStaysUsable) {
   EXPECT_EQ(OtpKey(), Sha256Hex({0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0, 0, 0, 0}));
   ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
 
-  writeProfile(1);  // activated: the profile's PIN opens the imported key
+  ASSERT_TRUE(ov::test::WriteOv80Profile(1));  // activated: the profile's PIN opens the imported key
   ASSERT_EQ(OV_ImportLegacyTokenDataA("Activated"), OV_OK);
   EXPECT_FALSE(fs::exists(profilePath));
   ASSERT_EQ(OV_CreateInstanceA("Activated", 0), OV_OK);

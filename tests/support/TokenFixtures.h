@@ -3,13 +3,20 @@
 // is not needed: the store is given the record and the information a file keeps.
 #pragma once
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/TokenInfoRecords.h"
 #include "crypto/CryptAlgorithms.h"
 #include "crypto/OrvantiAPI.h"
+#include "platform/Platform.h"
 #include "storage/OVEngineStore.h"
+#include "storage/Ov80Profile.h"
+#include "storage/StoragePaths.h"
 
 namespace ov::test {
 
@@ -70,6 +77,28 @@ inline bool MakeLegacyToken(const std::string& name, int32_t state, const char* 
   if (!OrvantiAPI::EncryptKP(pin, &protectedKey, CALG_3DES)) return false;
   TokenData::SetText(store.Record().m_szEncOtpKey, protectedKey.view());
   return store.SaveData();
+}
+
+// The 8.0 program's "ProfileData" file in the storage folder: one token with the fixture OTP key
+// protected with the PIN "1234", passcode length 6 and moving factor 5; `activated` 0 leaves it
+// waiting for its PIN (its key then comes from the key material "00112233445566778899").
+inline bool WriteOv80Profile(uint32_t activated) {
+  std::vector<uint8_t> plain(kOv80ProfileSize, 0);
+  plain[0] = 1;  // holds a token
+  plain[4] = static_cast<uint8_t>(activated);
+  plain[8] = 6;   // passcode length
+  plain[12] = 5;  // moving factor
+  const char material[] = "00112233445566778899";
+  std::copy(material, material + 20, plain.begin() + 176);
+  SecureString key(kFixtureOtpKey);
+  if (!OrvantiAPI::EncryptKP("1234", &key, CALG_3DES)) return false;
+  std::copy(key.begin(), key.end(), plain.begin() + 30);
+  const auto blob = platform::Current().userProtect->Protect(plain, {});
+  if (!blob) return false;
+  const std::filesystem::path path = std::filesystem::path(GetFilePath(nullptr)) / "ProfileData";
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(blob->data()), static_cast<std::streamsize>(blob->size()));
+  return static_cast<bool>(out);
 }
 
 }  // namespace ov::test
