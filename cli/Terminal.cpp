@@ -59,7 +59,8 @@ class EchoOff {
   EchoOff& operator=(const EchoOff&) = delete;
   ~EchoOff() {
     if (!m_active) return;
-    tcsetattr(m_fd, TCSAFLUSH, &g_savedTermios);
+    // What the user typed ahead for the next question stays.
+    tcsetattr(m_fd, TCSADRAIN, &g_savedTermios);
     g_echoOffFd = -1;
     [[maybe_unused]] ssize_t ignored = write(m_fd, "\n", 1);
   }
@@ -142,9 +143,11 @@ Secret Prompter::ReadSecret(std::string_view prompt) {
                    "There is no terminal to ask on: pass the answer on standard input with "
                    "--pin-stdin or --password-stdin.");
   }
+  // Echo goes off before the prompt shows: switching it off discards what was typed before, so
+  // nothing typed after the prompt may come before the switch.
+  const EchoOff quiet(tty.get());
   WriteAll(tty.get(), prompt);
   WriteAll(tty.get(), ": ");
-  const EchoOff quiet(tty.get());
   ReadLineFrom(tty.get(), append);
   return secret;
 }

@@ -156,12 +156,14 @@ int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char* url, const char* us
     return log.Return(result);
   }
 
-  m_OVEngine->SetSoftPINRequired(manager.GetMinSoftPinLength() != 0);
+  // The policy is checked before anything is saved: a server's policy the token cannot take
+  // (multi-host, say) ends the operation with the token exactly as it was.
   int32_t applied = m_OVEngine->ValidateAndSavePolicy(manager.GetPolicyString());
   if (applied != OV_OK) {
     log.Message("OVEngine::SetPolicy fails");
     return log.Return(applied);
   }
+  m_OVEngine->SetSoftPINRequired(manager.GetMinSoftPinLength() != 0);
   applied = m_OVEngine->SetTokenKeys(manager.GetTokenKey().c_str());
   if (applied != OV_OK) {
     log.Message("OVEngine::SetOTPKey fails");

@@ -40,7 +40,7 @@ std::string Base64(const std::string& text) {
 
 class CliEnrollTest : public ::testing::Test {
  protected:
-  CliEnrollTest() : cli(ov::test::PrivateHome::Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name()) {
+  CliEnrollTest() : cli(ov::test::FreshTestFolder()) {
     const auto users = cli.Root() / "users.json";
     std::ofstream(users)
         << "[{\"user\": \"alice\", \"password\": \"secret\", \"policy\": \"" << kPinPolicy

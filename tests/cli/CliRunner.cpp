@@ -1,11 +1,12 @@
 #include "CliRunner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,6 +30,13 @@ void WriteAll(int fd, const std::string& text) {
 }
 
 }  // namespace
+
+std::filesystem::path FreshTestFolder() {
+  const auto folder =
+      PrivateHome::Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::filesystem::remove_all(folder);
+  return folder;
+}
 
 int WaitForExit(pid_t pid) {
   int status = 0;
@@ -121,7 +129,11 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   };
   std::size_t from = 0;
   for (const TerminalStep& step : steps) {
-    if (!readUntil(step.expect, from)) break;
+    if (!readUntil(step.expect, from)) {
+      // The program did not ask what was expected: it may be waiting for something else.
+      kill(pid, SIGKILL);
+      break;
+    }
     from = run.transcript.find(step.expect, from) + step.expect.size();
     WriteAll(master, step.reply);
   }

@@ -70,6 +70,9 @@ class CliRunner {
   mutable int m_runs = 0;
 };
 
+// A folder of its own for the running test, emptied first (a repeated run starts afresh).
+std::filesystem::path FreshTestFolder();
+
 // The exit code of a finished child, or -1 when a signal ended it.
 int WaitForExit(pid_t pid);
 

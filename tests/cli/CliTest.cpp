@@ -28,9 +28,7 @@ constexpr char kChallengePolicy[] = "9946";
 
 class CliTest : public ::testing::Test {
  protected:
-  CliTest()
-      : cli(ov::test::PrivateHome::Root() /
-            ::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+  CliTest() : cli(ov::test::FreshTestFolder()) {}
 
   CliResult Run(std::vector<std::string> args, const std::string& input = "") {
     return cli.Run(args, input);
@@ -296,6 +294,7 @@ namespace {
 // with its own key. The runner shares this process's data folder, where the profile is written.
 TEST(CliImportTest, ImportsTheOldProfileUnderTheProposedName) {
   ov::test::CliRunner cli(ov::test::PrivateHome::Root());
+  std::filesystem::remove_all(ov::GetFilePath(nullptr));  // the store, but not the user's key
   ASSERT_EQ(cli.Run({"import-legacy"}).out, "There was no earlier token to import.\n");
   ASSERT_EQ(cli.Run({"new", "Kelsa Orvanti"}).exitCode, 0);
   ASSERT_TRUE(ov::test::WriteOv80Profile(1));
