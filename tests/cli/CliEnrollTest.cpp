@@ -22,13 +22,7 @@ using ov::test::Formulate;
 const std::string kPinPolicy = Formulate({{"mode", 0}, {"pinlen", 4}, {"pwdlen", 6}});
 const std::string kNoPinPolicy = Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
 
-std::vector<uint8_t> FromHex(const std::string& hex) {
-  std::vector<uint8_t> bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
+using ov::test::FromHex;
 
 std::string Base64(const std::string& text) {
   std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');

@@ -29,6 +29,19 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
+// execve's null-terminated arrays over texts that outlive them.
+struct ExecArguments {
+  ExecArguments(std::vector<std::string> arguments, std::vector<std::string> environment)
+      : args(std::move(arguments)), env(std::move(environment)) {
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+  }
+  std::vector<std::string> args, env;
+  std::vector<char*> argv, envp;
+};
+
 }  // namespace
 
 std::filesystem::path FreshTestFolder() {
@@ -70,13 +83,7 @@ std::vector<std::string> CliRunner::Argv(const std::vector<std::string>& args) c
 
 pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
                        const std::filesystem::path& out, const std::filesystem::path& err) const {
-  std::vector<std::string> env = Environment();
-  std::vector<std::string> argv = Argv(args);
-  std::vector<char*> argvp, envp;
-  for (auto& a : argv) argvp.push_back(a.data());
-  argvp.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  ExecArguments exec(Argv(args), Environment());
 
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -88,7 +95,7 @@ pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
     dup2(input, STDIN_FILENO);
     dup2(o, STDOUT_FILENO);
     dup2(e, STDERR_FILENO);
-    execve(argvp[0], argvp.data(), envp.data());
+    execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
   return pid;
@@ -96,19 +103,13 @@ pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
 
 CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& args,
                                                  const std::vector<TerminalStep>& steps) const {
-  std::vector<std::string> env = Environment();
-  std::vector<std::string> argv = Argv(args);
-  std::vector<char*> argvp, envp;
-  for (auto& a : argv) argvp.push_back(a.data());
-  argvp.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  ExecArguments exec(Argv(args), Environment());
 
   int master = -1;
   const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
   if (pid < 0) throw std::runtime_error("forkpty failed");
   if (pid == 0) {
-    execve(argvp[0], argvp.data(), envp.data());
+    execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
   TerminalRun run;

@@ -302,9 +302,7 @@ TEST(CliImportTest, ImportsTheOldProfileUnderTheProposedName) {
   ASSERT_EQ(imported.exitCode, 0) << imported.err;
   EXPECT_EQ(imported.out, "Imported the earlier token as \"Kelsa Orvanti 2\".\n");
 
-  std::vector<uint8_t> key;
-  const std::string hex = ov::test::kFixtureOtpKey;
-  for (std::size_t i = 0; i < hex.size(); i += 2) key.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  const std::vector<uint8_t> key = ov::test::FromHex(ov::test::kFixtureOtpKey);
   const CliResult code = cli.Run({"code", "Kelsa Orvanti 2", "--pin-stdin"}, "1234\n");
   EXPECT_EQ(code.out, Hotp(key, 5, 6) + "\n") << code.err;
 }

@@ -29,13 +29,7 @@ using ov::test::Formulate;
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-std::vector<uint8_t> FromHex(const std::string& hex) {
-  std::vector<uint8_t> bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
+using ov::test::FromHex;
 
 // The server's users. The policies are real token policies; the serial number holds characters
 // that the XML must carry escaped.

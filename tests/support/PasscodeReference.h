@@ -60,6 +60,15 @@ inline std::string UpperHex(const std::vector<uint8_t>& data) {
   return out;
 }
 
+// Bytes of hexadecimal text (either case).
+inline std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::vector<uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
 // The OTP key a manual activation with this code and policy installs.
 inline std::vector<uint8_t> ActivationKey(const std::string& code, const std::string& policy) {
   return Sha256(ActivationKeyMaterial(code, policy));
