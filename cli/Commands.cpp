@@ -36,11 +36,21 @@ const OptionSpec kPinStdin{"--pin-stdin", false, "",
                            "read PINs from standard input, one line each, instead of the terminal"};
 const OptionSpec kYes{"--yes", false, "", "do not ask for confirmation"};
 
-std::string Trim(std::string_view text) {
-  const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-  while (!text.empty() && blank(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && blank(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return std::string(text);
+// The text without leading and trailing white space, as a view into it: secrets are trimmed
+// without a copy that would outlive them unwiped.
+std::string_view TrimView(std::string_view text) {
+  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+Secret TrimmedSecret(std::string_view text) {
+  Secret secret;
+  for (char c : TrimView(text)) secret.Append(c);
+  return secret;
 }
 
 std::string Lower(std::string text) {
@@ -589,16 +599,19 @@ struct EnrollmentSource {
 // values the options override.
 EnrollmentSource ReadEnrollmentSource(const Arguments& args, Prompter& prompter) {
   EnrollmentSource source;
-  if (const auto text = args.Value("--enrollment-string")) {
-    auto parsed = frontend::ParseEnrollmentString(Trim(*text));
+  if (auto text = args.Value("--enrollment-string")) {
+    // "-": the string is the next line of standard input, out of sight of other users.
+    constexpr std::size_t kEnrollmentStringCapacity = 4096;
+    const Secret fromStdin =
+        *text == "-" ? Prompter::ReadStandardInputLine(kEnrollmentStringCapacity) : Secret();
+    auto parsed = frontend::ParseEnrollmentString(TrimView(*text == "-" ? fromStdin.View() : *text));
+    explicit_bzero(text->data(), text->size());
     if (!parsed) throw CliError(kExitBadInput, "The enrollment string does not meet requirements.");
     source.url = parsed->url;
     source.userId = parsed->userId.value_or("");
     if (parsed->passphrase) {
-      Secret password;
-      for (char c : Trim(*parsed->passphrase)) password.Append(c);
+      source.password = TrimmedSecret(*parsed->passphrase);
       explicit_bzero(parsed->passphrase->data(), parsed->passphrase->size());
-      source.password = std::move(password);
     }
   }
   if (const auto url = args.Value("--url")) source.url = *url;
@@ -611,10 +624,7 @@ EnrollmentSource ReadEnrollmentSource(const Arguments& args, Prompter& prompter)
   if (source.userId.empty()) source.userId = prompter.ReadLine(OVString(116));
   source.userId = Trim(source.userId);
   if (!source.password) {
-    Secret typed = prompter.ReadSecret(OVString(117));
-    Secret trimmed;
-    for (char c : Trim(typed.View())) trimmed.Append(c);
-    source.password = std::move(trimmed);
+    source.password = TrimmedSecret(prompter.ReadSecret(OVString(117)).View());
   }
   if (source.userId.empty() || source.password->empty()) throw CliError(kExitBadInput, OVString(170));
   return source;
@@ -732,7 +742,7 @@ const std::vector<Command> kCommands = {
      "token PIN when the token needs one). A token made by a failed enrollment is removed again.",
      {{"--url", true, "URL", "the enrollment server's address (https://...)"},
       {"--user", true, "ID", "your user ID at the enrollment server"},
-      {"--enrollment-string", true, "S", "the enrollment string from your administrator"},
+      {"--enrollment-string", true, "S", "the enrollment string from your administrator (\"-\": read it from standard input)"},
       {"--password-stdin", false, "", "read the password and PINs from standard input, one line each"},
       {"--timeout", true, "S", "seconds to wait for the server (default 60)"}},
      1, 1, RunEnroll},

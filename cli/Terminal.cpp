@@ -104,23 +104,24 @@ bool ReadLineFrom(int fd, Sink&& append) {
 
 }  // namespace
 
-Secret::Secret() { m_text.reserve(kMaxLength); }
-Secret::Secret(Secret&& other) noexcept : Secret() {
-  m_text.assign(other.m_text);
-  other.Clear();
+Secret::Secret(std::size_t capacity) : m_capacity(capacity) { m_text.reserve(capacity); }
+// Moving takes over the buffer itself: no copy of the text is left behind.
+Secret::Secret(Secret&& other) noexcept
+    : m_text(std::move(other.m_text)), m_capacity(other.m_capacity) {
+  other.m_text = std::string();
 }
 Secret& Secret::operator=(Secret&& other) noexcept {
   if (this != &other) {
     Clear();
-    m_text.assign(other.m_text);
-    other.Clear();
+    m_text.swap(other.m_text);
+    m_capacity = other.m_capacity;
   }
   return *this;
 }
 Secret::~Secret() { Clear(); }
 
 void Secret::Append(char c) {
-  if (m_text.size() < kMaxLength) m_text.push_back(c);
+  if (m_text.size() < m_capacity) m_text.push_back(c);
 }
 
 void Secret::Clear() {
@@ -128,15 +129,18 @@ void Secret::Clear() {
   m_text.clear();
 }
 
+Secret Prompter::ReadStandardInputLine(std::size_t capacity) {
+  Secret secret(capacity);
+  if (!ReadLineFrom(STDIN_FILENO, [&secret](char c) { secret.Append(c); })) {
+    throw CliError(kExitBadInput, "Standard input ended before the expected line.");
+  }
+  return secret;
+}
+
 Secret Prompter::ReadSecret(std::string_view prompt) {
+  if (m_secretsFromStdin) return ReadStandardInputLine();
   Secret secret;
   auto append = [&secret](char c) { secret.Append(c); };
-  if (m_secretsFromStdin) {
-    if (!ReadLineFrom(STDIN_FILENO, append)) {
-      throw CliError(kExitBadInput, "Standard input ended before the expected line.");
-    }
-    return secret;
-  }
   const Fd tty = OpenTerminal();
   if (tty.get() < 0) {
     throw CliError(kExitBadInput,

@@ -13,7 +13,8 @@ namespace ov::cli {
 class Secret {
  public:
   static constexpr std::size_t kMaxLength = 255;
-  Secret();
+  // Characters past the capacity are dropped.
+  explicit Secret(std::size_t capacity = kMaxLength);
   Secret(Secret&& other) noexcept;
   Secret& operator=(Secret&& other) noexcept;
   Secret(const Secret&) = delete;
@@ -29,6 +30,7 @@ class Secret {
 
  private:
   std::string m_text;
+  std::size_t m_capacity;
 };
 
 class Prompter {
@@ -46,6 +48,8 @@ class Prompter {
   // Whether a person can be asked: secrets come from the terminal and there is one.
   bool CanAsk() const;
   bool SecretsFromStdin() const noexcept { return m_secretsFromStdin; }
+  // The next line of standard input, which may hold a secret; its end is bad input.
+  static Secret ReadStandardInputLine(std::size_t capacity = Secret::kMaxLength);
 
  private:
   bool m_secretsFromStdin;

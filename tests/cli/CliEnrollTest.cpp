@@ -82,6 +82,10 @@ TEST_F(CliEnrollTest, TakesAnEnrollmentStringWithoutItsPadding) {
   ASSERT_EQ(enrolled.exitCode, 0) << enrolled.err;
   EXPECT_EQ(cli.Run({"code", "Plain"}).out, ov::test::Hotp(ProvisionedKey(), 0, 8) + "\n");
 
+  const CliResult fromStdin = cli.Run({"enroll", "Piped", "--enrollment-string", "-"}, text + "\n");
+  ASSERT_EQ(fromStdin.exitCode, 0) << "\"-\" reads it from standard input: " << fromStdin.err;
+  EXPECT_EQ(cli.Run({"code", "Piped"}).out, ov::test::Hotp(ProvisionedKey(), 0, 8) + "\n");
+
   const CliResult notOne = cli.Run({"enroll", "Other", "--enrollment-string", Base64("UserID=dave")});
   EXPECT_EQ(notOne.exitCode, 2);
   EXPECT_EQ(notOne.err, "The enrollment string does not meet requirements.\n");
