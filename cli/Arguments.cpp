@@ -13,7 +13,7 @@ std::optional<std::string> Arguments::Value(std::string_view option) const {
 }
 
 Arguments ParseArguments(const std::vector<std::string>& words,
-                         const std::vector<OptionSpec>& options) {
+                         const std::vector<CommandOption>& options) {
   Arguments parsed;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < words.size(); ++i) {
@@ -28,10 +28,10 @@ Arguments ParseArguments(const std::vector<std::string>& words,
     }
     const std::size_t equals = word.find('=');
     const std::string name = word.substr(0, equals);
-    const auto spec = std::find_if(options.begin(), options.end(),
-                                   [&](const OptionSpec& o) { return o.name == name; });
-    if (spec == options.end()) throw CliError(kExitBadInput, "Unknown option " + name + ".");
-    if (!spec->takesValue) {
+    const auto option = std::find_if(options.begin(), options.end(),
+                                     [&](const CommandOption& o) { return o.name == name; });
+    if (option == options.end()) throw CliError(kExitBadInput, "Unknown option " + name + ".");
+    if (!option->takesValue) {
       if (equals != std::string::npos) {
         throw CliError(kExitBadInput, "The option " + name + " takes no value.");
       }

@@ -11,7 +11,7 @@
 
 namespace ov::cli {
 
-struct OptionSpec {
+struct CommandOption {
   std::string_view name;   // "--policy"
   bool takesValue = false;
   std::string_view valueName;  // "STRING", shown in the help
@@ -30,6 +30,6 @@ struct Arguments {
 // Parses the arguments after the command against its options. An unknown option, a missing value
 // or a value given to a flag is bad input (CliError).
 Arguments ParseArguments(const std::vector<std::string>& words,
-                         const std::vector<OptionSpec>& options);
+                         const std::vector<CommandOption>& options);
 
 }  // namespace ov::cli

@@ -31,10 +31,10 @@ constexpr std::size_t kMaxTokens = 10;
 // With --next, a time-based passcode with fewer seconds left than this waits for the next step.
 constexpr int32_t kFewSeconds = 5;
 
-const OptionSpec kJson{"--json", false, "", "print JSON instead of text"};
-const OptionSpec kPinStdin{"--pin-stdin", false, "",
+const CommandOption kJson{"--json", false, "", "print JSON instead of text"};
+const CommandOption kPinStdin{"--pin-stdin", false, "",
                            "read PINs from standard input, one line each, instead of the terminal"};
-const OptionSpec kYes{"--yes", false, "", "do not ask for confirmation"};
+const CommandOption kYes{"--yes", false, "", "do not ask for confirmation"};
 
 // The text without leading and trailing white space, as a view into it: secrets are trimmed
 // without a copy that would outlive them unwiped.

@@ -14,7 +14,7 @@ struct Command {
   std::string_view usage;    // after "orvanti-cli NAME "
   std::string_view summary;  // one line for the overview
   std::string_view details;  // the rest of the command's help
-  std::vector<OptionSpec> options;
+  std::vector<CommandOption> options;
   std::size_t minArguments = 0;
   std::size_t maxArguments = 0;
   int (*run)(const Arguments&) = nullptr;
