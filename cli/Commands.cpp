@@ -53,12 +53,6 @@ Secret TrimmedSecret(std::string_view text) {
   return secret;
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // The first sentence of a screen text whose second sentence points at a button.
 std::string FirstSentence(std::string_view text) {
   const std::size_t end = text.find(". ");
@@ -75,6 +69,32 @@ std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
   throw CliError(kExitRefused, "This token is not activated: run orvanti-cli activate " +
                                    Quoted(token.name) + ".");
 }
+
+[[noreturn]] void ThrowAlreadyActivated(const std::string& name) {
+  throw CliError(kExitRefused, "This token is already activated: deactivate it first with "
+                               "orvanti-cli reset " + Quoted(name) + ".");
+}
+
+[[noreturn]] void ThrowPinAlreadySet(const std::string& name) {
+  throw CliError(kExitRefused, "The token PIN is already set: change it with orvanti-cli change-pin " +
+                                   Quoted(name) + ".");
+}
+
+// A new token does not fit into a full store.
+void RefuseIfStoreFull(const std::vector<TokenRecord>& tokens, std::string_view consequence) {
+  if (tokens.size() < kMaxTokens) return;
+  throw CliError(kExitRefused, "There are already " + std::to_string(kMaxTokens) + " tokens: " +
+                                   std::string(consequence));
+}
+
+// The store, and in it the token of the name the user gave, open.
+struct NamedToken {
+  explicit NamedToken(const std::string& requested)
+      : name(session.ResolveToken(requested)), token(name) {}
+  const Session session;
+  const std::string name;
+  const OpenToken token;
+};
 
 // The answers every token operation may give that are not particular to it.
 [[noreturn]] void ThrowForResult(int32_t result, const OpenToken& token, const char* call) {
@@ -141,12 +161,23 @@ bool SetFirstPin(const OpenToken& token, Prompter& prompter, bool mayPostpone) {
       continue;
     }
     if (result == OV_ERR_INVALID_PARAM) throw CliError(kExitBadInput, OVString(165));
-    if (result == OV_ERR_PIN_ALREADY_SET) {
-      throw CliError(kExitRefused, "The token PIN is already set: change it with orvanti-cli change-pin " +
-                                       Quoted(token.Name()) + ".");
-    }
+    if (result == OV_ERR_PIN_ALREADY_SET) ThrowPinAlreadySet(token.Name());
     ThrowForResult(result, token, "OV_SetPin");
   }
+}
+
+// After activation or enrollment: a token that needs a PIN gets it now when someone can give it
+// (an empty answer at the terminal leaves it for later), otherwise the user is told how to.
+void OfferFirstPin(const OpenToken& token, Prompter& prompter) {
+  if (!token.Info().pinRequired) return;
+  if (prompter.SecretsFromStdin() || prompter.CanAsk()) {
+    if (!prompter.SecretsFromStdin()) std::cerr << OVString(128) << " (leave empty to set it later).\n";
+    if (SetFirstPin(token, prompter, true)) {
+      std::cerr << "The token PIN is set.\n";
+      return;
+    }
+  }
+  std::cerr << "Set the token PIN later with: orvanti-cli set-pin " << Quoted(token.Name()) << "\n";
 }
 
 // Replaces a verified PIN. At the terminal the new PIN is asked twice and again after a refusal
@@ -231,7 +262,7 @@ std::size_t Width(std::string_view text) {
 
 std::string LockColumn(const TokenRecord& token) {
   if (!token.IsLockedNow()) return "-";
-  return std::to_string((token.lockTimeLeft + 59) / 60) + " min";
+  return std::to_string(MinutesLeft(token)) + " min";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,11 +306,10 @@ int RunList(const Arguments& args) {
   return kExitOk;
 }
 
+// From the token list: showing a token does not open it, which would derive its keys and save it.
 int RunInfo(const Arguments& args) {
   const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
-  const TokenRecord info = token.Info();
+  const TokenRecord info = session.FindToken(args.positionals[0]);
   if (args.Has("--json")) {
     PrintTokenJson(info, true, "");
     std::cout << "\n";
@@ -313,12 +343,9 @@ int RunNew(const Arguments& args) {
   const Session session;
   const std::vector<TokenRecord> tokens = session.ListTokens();
   for (const TokenRecord& token : tokens) {
-    if (Lower(token.name) == Lower(name)) throw CliError(kExitBadInput, OVString(191));
+    if (SameTokenName(token.name, name)) throw CliError(kExitBadInput, OVString(191));
   }
-  if (tokens.size() >= kMaxTokens) {
-    throw CliError(kExitRefused, "There are already " + std::to_string(kMaxTokens) +
-                                     " tokens: delete one before adding another.");
-  }
+  RefuseIfStoreFull(tokens, "delete one before adding another.");
   const OpenToken token(name);
   std::cout << "Created token " << Quoted(name) << ". Activate it with: orvanti-cli activate "
             << Quoted(name) << "\n";
@@ -326,13 +353,9 @@ int RunNew(const Arguments& args) {
 }
 
 int RunActivate(const Arguments& args) {
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
-  if (token.Info().state != INSTALLED_STATE) {
-    throw CliError(kExitRefused, "This token is already activated: deactivate it first with "
-                                 "orvanti-cli reset " + Quoted(name) + ".");
-  }
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
+  if (token.Info().state != INSTALLED_STATE) ThrowAlreadyActivated(opened.name);
   const std::optional<std::string> policy = args.Value("--policy");
   char code[OV_ACTIVATION_CODE_SIZE] = {};
   const int32_t result =
@@ -343,31 +366,18 @@ int RunActivate(const Arguments& args) {
   std::cout << code << std::endl;
   std::cerr << "Use the Activation Code to activate the token on your device.\n";
 
-  const TokenRecord info = token.Info();
-  if (!info.pinRequired) return kExitOk;
   Prompter prompter(args.Has("--pin-stdin"));
-  if (prompter.SecretsFromStdin() || prompter.CanAsk()) {
-    if (!prompter.SecretsFromStdin()) std::cerr << OVString(128) << " (leave empty to set it later).\n";
-    if (SetFirstPin(token, prompter, true)) {
-      std::cerr << "The token PIN is set.\n";
-      return kExitOk;
-    }
-  }
-  std::cerr << "Set the token PIN later with: orvanti-cli set-pin " << Quoted(name) << "\n";
+  OfferFirstPin(token, prompter);
   return kExitOk;
 }
 
 int RunSetPin(const Arguments& args) {
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
   const TokenRecord info = token.Info();
   if (info.state == INSTALLED_STATE) ThrowNotActivated(info);
   if (!info.pinRequired) throw CliError(kExitRefused, "This token does not use a PIN.");
-  if (info.state == ACTIVATED_STATE) {
-    throw CliError(kExitRefused, "The token PIN is already set: change it with orvanti-cli change-pin " +
-                                     Quoted(name) + ".");
-  }
+  if (info.state == ACTIVATED_STATE) ThrowPinAlreadySet(opened.name);
   Prompter prompter(args.Has("--pin-stdin"));
   SetFirstPin(token, prompter, false);
   std::cout << "The token PIN is set.\n";
@@ -415,9 +425,8 @@ void WaitForNextStep() {
 }
 
 int RunCode(const Arguments& args) {
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
   TokenRecord info = token.Info();
   if (info.state != ACTIVATED_STATE) ThrowNotActivated(info);
   Prompter prompter(args.Has("--pin-stdin"));
@@ -427,7 +436,7 @@ int RunCode(const Arguments& args) {
     if (changeDue) {
       if (prompter.SecretsFromStdin() || !prompter.CanAsk()) {
         throw CliError(kExitRefused, "The token PIN must be changed before the next passcode: run "
-                                     "orvanti-cli change-pin " + Quoted(name) + ".");
+                                     "orvanti-cli change-pin " + Quoted(opened.name) + ".");
       }
       std::cerr << "The token PIN must be changed now.\n";
       ChangePin(token, prompter, pin);
@@ -467,9 +476,8 @@ int RunCode(const Arguments& args) {
 }
 
 int RunChangePin(const Arguments& args) {
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
   const TokenRecord info = token.Info();
   if (!info.pinRequired) throw CliError(kExitRefused, "This token does not use a PIN.");
   Prompter prompter(args.Has("--pin-stdin"));
@@ -482,9 +490,8 @@ int RunChangePin(const Arguments& args) {
 int RunRename(const Arguments& args) {
   const std::string newName = Trim(args.positionals[1]);
   if (newName.empty()) throw CliError(kExitBadInput, OVString(202));
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
   const TokenRecord info = token.Info();
   if (info.state != ACTIVATED_STATE) ThrowNotActivated(info);
   Prompter prompter(args.Has("--pin-stdin"));
@@ -498,42 +505,37 @@ int RunRename(const Arguments& args) {
 }
 
 int RunReset(const Arguments& args) {
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
   if (token.Info().state == INSTALLED_STATE) {
     std::cout << "The token is not activated; nothing to deactivate.\n";
     return kExitOk;
   }
   Prompter prompter(args.Has("--pin-stdin"));
-  RequireConfirmation(args, prompter, OVString(142), "Deactivate " + Quoted(name) + "?");
+  RequireConfirmation(args, prompter, OVString(142), "Deactivate " + Quoted(opened.name) + "?");
   AuthenticateIfNeeded(token, prompter);
   const int32_t result = OV_ResetToken();
   if (result != OV_OK) ThrowForResult(result, token, "OV_ResetToken");
-  std::cout << "The token " << Quoted(name) << " is deactivated. Activate it again to use it.\n";
+  std::cout << "The token " << Quoted(opened.name) << " is deactivated. Activate it again to use it.\n";
   return kExitOk;
 }
 
 int RunDelete(const Arguments& args) {
-  const Session session;
-  const std::string name = session.ResolveToken(args.positionals[0]);
-  const OpenToken token(name);
+  const NamedToken opened(args.positionals[0]);
+  const OpenToken& token = opened.token;
   Prompter prompter(args.Has("--pin-stdin"));
-  RequireConfirmation(args, prompter, OVString(145), "Delete " + Quoted(name) + "?");
+  RequireConfirmation(args, prompter, OVString(145), "Delete " + Quoted(opened.name) + "?");
   AuthenticateIfNeeded(token, prompter);
   const int32_t result = OV_DeleteToken();
   if (result != OV_OK) ThrowForResult(result, token, "OV_DeleteToken");
-  std::cout << "The token " << Quoted(name) << " is deleted.\n";
+  std::cout << "The token " << Quoted(opened.name) << " is deleted.\n";
   return kExitOk;
 }
 
 int RunImportLegacy(const Arguments& args) {
   const Session session;
   const std::vector<TokenRecord> before = session.ListTokens();
-  if (before.size() >= kMaxTokens) {
-    throw CliError(kExitRefused, "There are already " + std::to_string(kMaxTokens) +
-                                     " tokens: nothing was imported.");
-  }
+  RefuseIfStoreFull(before, "nothing was imported.");
   std::string name;
   if (!args.positionals.empty()) {
     name = Trim(args.positionals[0]);
@@ -681,18 +683,12 @@ int RunEnroll(const Arguments& args) {
   std::string tokenName = name;
   bool created = true;
   for (const TokenRecord& token : tokens) {
-    if (Lower(token.name) != Lower(name)) continue;
-    if (token.state != INSTALLED_STATE) {
-      throw CliError(kExitRefused, "This token is already activated: deactivate it first with "
-                                   "orvanti-cli reset " + Quoted(token.name) + ".");
-    }
+    if (!SameTokenName(token.name, name)) continue;
+    if (token.state != INSTALLED_STATE) ThrowAlreadyActivated(token.name);
     tokenName = token.name;
     created = false;
   }
-  if (created && tokens.size() >= kMaxTokens) {
-    throw CliError(kExitRefused, "There are already " + std::to_string(kMaxTokens) +
-                                     " tokens: delete one before adding another.");
-  }
+  if (created) RefuseIfStoreFull(tokens, "delete one before adding another.");
   const EnrollmentSource source = ReadEnrollmentSource(args, prompter);
   const OpenToken token(tokenName);
   try {
@@ -706,15 +702,7 @@ int RunEnroll(const Arguments& args) {
   std::cout << "The token " << Quoted(tokenName) << " is enrolled";
   if (!info.serialNumber.empty()) std::cout << " (" << OVString(122) << " " << info.serialNumber << ")";
   std::cout << ".\n";
-  if (!info.pinRequired) return kExitOk;
-  if (prompter.SecretsFromStdin() || prompter.CanAsk()) {
-    if (!prompter.SecretsFromStdin()) std::cerr << OVString(128) << " (leave empty to set it later).\n";
-    if (SetFirstPin(token, prompter, true)) {
-      std::cerr << "The token PIN is set.\n";
-      return kExitOk;
-    }
-  }
-  std::cerr << "Set the token PIN later with: orvanti-cli set-pin " << Quoted(tokenName) << "\n";
+  OfferFirstPin(token, prompter);
   return kExitOk;
 }
 

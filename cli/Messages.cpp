@@ -24,13 +24,12 @@ std::string Attempts(const TokenRecord& token) {
 
 std::string Warning(const TokenRecord& token) { return LoadOVString(210, token.maxAttacks); }
 
-// Minutes left of a lock-out, rounded up; 0 when the token is not locked.
+}  // namespace
+
 int MinutesLeft(const TokenRecord& token) {
   if (!token.IsLockedNow()) return 0;
   return (token.lockTimeLeft + 59) / 60;
 }
-
-}  // namespace
 
 std::string LockedText(const TokenRecord& token) {
   const std::string disabled = std::string(OVString(203)) + " " + LoadOVString(206, MinutesLeft(token));

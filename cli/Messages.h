@@ -16,6 +16,8 @@ std::string PinRuleText(const TokenRecord& token);
 std::string WrongPinText(const TokenRecord& token);
 // What a locked token answers: attempts, "temporarily disabled" and the minutes left.
 std::string LockedText(const TokenRecord& token);
+// Minutes left of a lock-out, rounded up; 0 when the token is not locked.
+int MinutesLeft(const TokenRecord& token);
 // Shown before the PIN is asked for again after earlier wrong PINs; empty otherwise.
 std::string AttemptsText(const TokenRecord& token);
 

@@ -33,12 +33,6 @@ TokenRecord CopyRecord(const OVTokenInfoA& info) {
   return record;
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // Owns the records of one OV_GetTokenListA call until they are given back.
 class ListBuffer {
  public:
@@ -58,6 +52,12 @@ class ListBuffer {
 };
 
 }  // namespace
+
+bool SameTokenName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
 
 void ThrowUnexpected(int32_t result, const char* call) {
   throw CliError(kExitInternal, std::string(frontend::OVString(213)) + " (" + call + " answered " +
@@ -86,16 +86,17 @@ std::vector<TokenRecord> Session::ListTokens() const {
   return tokens;
 }
 
-std::string Session::ResolveToken(const std::string& name) const {
-  const std::vector<TokenRecord> tokens = ListTokens();
-  for (const TokenRecord& token : tokens) {
-    if (token.name == name) return token.name;
+TokenRecord Session::FindToken(const std::string& name) const {
+  std::vector<TokenRecord> tokens = ListTokens();
+  for (TokenRecord& token : tokens) {
+    if (token.name == name) return std::move(token);
   }
-  std::vector<std::string> caseMatches;
-  for (const TokenRecord& token : tokens) {
-    if (Lower(token.name) == Lower(name)) caseMatches.push_back(token.name);
+  TokenRecord* match = nullptr;
+  int matches = 0;
+  for (TokenRecord& token : tokens) {
+    if (SameTokenName(token.name, name)) match = &token, ++matches;
   }
-  if (caseMatches.size() == 1) return caseMatches.front();
+  if (matches == 1) return std::move(*match);
   throw CliError(kExitNoSuchToken, "There is no token named \"" + name + "\".");
 }
 

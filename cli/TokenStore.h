@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ov/ov_api.h"
@@ -47,9 +48,12 @@ class Session {
   ~Session();
 
   std::vector<TokenRecord> ListTokens() const;
-  // The stored name of the token called `name`: the same name, or failing that the one name
-  // that differs only in letter case. No such token is its own failure.
-  std::string ResolveToken(const std::string& name) const;
+  // The listed record of the token called `name`: the same name, or failing that the one name
+  // that differs only in letter case. No such token is its own failure. Reading it opens no token,
+  // so nothing is derived or written.
+  TokenRecord FindToken(const std::string& name) const;
+  // The stored name of that token.
+  std::string ResolveToken(const std::string& name) const { return FindToken(name).name; }
 };
 
 // OV_CreateInstanceA for the life of the object, OV_ReleaseInstance after. Opening a name that
@@ -67,6 +71,10 @@ class OpenToken {
  private:
   std::string m_name;
 };
+
+// Whether two token names are the same name: the store tells names apart only by more than
+// letter case.
+bool SameTokenName(std::string_view a, std::string_view b);
 
 // A library result that no command expected: an internal error with the application's text, and
 // the result code for diagnosis.

@@ -9,6 +9,7 @@
 #include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
+#include "support/ApiPasscode.h"
 #include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
 
@@ -30,13 +31,7 @@ class PasscodeApiTest : public ::testing::Test {
     EXPECT_EQ(OV_GenerateActivationCodeA(policy.c_str(), code), OV_OK);
     return ActivationKey(code, policy);
   }
-  std::string Next(const char* challenge = nullptr) {
-    int32_t length = 0;
-    EXPECT_EQ(OV_GenerateOtpA(challenge, 0, nullptr, &length), OV_OK);
-    std::vector<char> otp(static_cast<std::size_t>(length) + 1, '\0');
-    EXPECT_EQ(OV_GenerateOtpA(challenge, 0, otp.data(), &length), OV_OK);
-    return otp.data();
-  }
+  std::string Next(const char* challenge = nullptr) { return ov::test::NextPasscode(challenge); }
 
   ov::test::StorageEnvironment env;
 };

@@ -18,6 +18,7 @@
 #include "enroll/HttpRequest.h"
 #include "ov/ov_api.h"
 #include "storage/OVEngineStore.h"
+#include "support/ApiPasscode.h"
 #include "support/EnrollmentServer.h"
 #include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
@@ -120,13 +121,7 @@ class AutoEnrollment : public ::testing::Test {
     return facts;
   }
 
-  static std::string Passcode() {
-    int32_t length = 0;
-    EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, nullptr, &length), OV_OK);
-    std::vector<char> otp(static_cast<std::size_t>(length) + 1, '\0');
-    EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, otp.data(), &length), OV_OK);
-    return otp.data();
-  }
+  static std::string Passcode() { return ov::test::NextPasscode(); }
 
   ov::test::StorageEnvironment env;
   std::string m_users;
