@@ -28,6 +28,7 @@ constexpr std::pair<int, const char*> kStrings[] = {
     {119, "Policy String:"},
     {120, "Token PIN Set:"},
     {122, "Serial Number:"},
+    {123, "Copyright (C) 2026 Kelsa. All rights reserved."},
     {124, "Version:"},
     {126, "Manual Enrollment"},
     {127, "Token Policy String"},
@@ -72,6 +73,7 @@ constexpr std::pair<int, const char*> kStrings[] = {
     {168, "This token is not activated. Press 'Activate' to complete its activation."},
     {169, "Portal URL does not meet requirements. Enter a value beginning with https://"},
     {170, "User-ID and Password does not meet complexity requirements."},
+    {171, "Invalid Soft PIN. Please re-enter your Soft PIN."},
     {172, "The new Token PIN should be different from the current Token PIN."},
     {173, "Policy Level:"},
     {176, "Challenge Code does not meet requirements."},
@@ -88,6 +90,7 @@ constexpr std::pair<int, const char*> kStrings[] = {
     {186, "Attempt: %d/%d. After %d unsuccessful attempts, your token will need to be activated "
           "again."},
     {187, "Inactive Token"},
+    {188, "This token is not activated. Press 'Activate' to set its Token PIN."},
     {189, "Auto Enrollment failed. Try again, or contact your administrator for help. You can "
           "also try Manual Enrollment."},
     {190, "OTP PIN should contain between %d to %d decimal or alphanumeric characters."},
@@ -128,6 +131,14 @@ constexpr std::pair<int, const char*> kStrings[] = {
           "upper-case character."},
     {232, "OTP PIN should contain %d alphanumeric characters and have at least one numeral, "
           "lower-case and upper-case character."},
+    // Texts of the desktop application beyond the original table.
+    {300, "About Orvanti"},
+    {301, "This is a multi-host token. Its passcodes cannot be shown by this application."},
+    {302, "The token could not be deactivated. Try again, or contact your administrator."},
+    {303, "The token could not be deleted. Try again, or contact your administrator."},
+    {304, "Orvanti shows the one-time passcodes of your tokens."},
+    {305, "Menu"},
+    {306, "Token list"},
 };
 
 // Fills up to three %d placeholders in order; the texts hold no other conversions.

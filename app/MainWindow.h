@@ -1,0 +1,156 @@
+// The application's only window and its only router. It owns every screen, shows one screen (or
+// one side-by-side pair) at a time over its placeholder area, keeps the stack of screens the user
+// came through, and draws the title bar: the current token's name, two title indicators, the
+// Back/List button and the window menu with About. Screens reach it only through posted
+// navigation events; the continue and cancel codes are dispatched from the tables below, which
+// the tests walk too.
+#pragma once
+
+#include <QWidget>
+#include <deque>
+#include <map>
+#include <vector>
+
+#include "ov/ov_api.h"
+
+class QLabel;
+
+namespace ov::app {
+
+class ButtonST;
+class DualDialogWrapper;
+class RHGenericChildDialog;
+
+// What a continue code does to the window besides showing its screen.
+enum Effect : unsigned {
+  kBackHidden = 1u << 0,
+  kDefaultTitle = 1u << 1,
+  kStackCleared = 1u << 2,
+  kBackListMode = 1u << 3,
+  kFocusList = 1u << 4,
+  kHideIndicatorA = 1u << 5,
+  kFocusPin = 1u << 6,
+  kFocusBack = 1u << 7,
+};
+
+struct ContinueRoute {
+  int code;
+  int screen;      // the code whose screen object shows it (codes 70 and 73 share one)
+  int dialogType;  // the variant; for a pair, the left half's
+  int sideBar;     // a pair's side-bar type, or 0
+  unsigned effects;
+};
+
+enum class CancelAction {
+  PopAndShow,           // pop `count` screens and show the one below
+  EnrollmentMethod,     // continue with the enrollment choice
+  PopShowPinMismatch,   // back to the PIN screen below, which says the PINs differ
+  PopShowPinRefused,    // back to the PIN screen below, which says the PIN was refused
+  PopShowSoftPinReset,  // back to the credentials screen below, reset
+  Exit,                 // the user leaves the application
+  ReturnToList,
+  ClearToWelcome,
+  Abort,              // error message, then leave the application
+  ExitOnSingleToken,  // leave without a message
+};
+
+struct CancelRoute {
+  int code;
+  CancelAction action;
+  int count;  // screens to pop
+  int back;   // afterwards: 1 show Back, 0 hide it, -1 leave it
+};
+
+const std::vector<ContinueRoute>& ContinueRoutes();
+const std::vector<CancelRoute>& CancelRoutes();
+
+// Back's decision between going back two screens, returning to the list, or going back one.
+enum class BackStep { PopTwo, ToList, PopOne };
+struct BackSituation {
+  bool listMode = false;
+  int activeScreen = 0;  // the code whose screen object is active (0: another)
+  bool pinFailureShown = false;
+  bool deactivationShown = false;
+  bool changePinRequired = false;
+};
+BackStep DecideBack(const BackSituation& situation);
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // An enrollment string handed over on the command line, before start().
+  void setEnrollmentString(const QString& text) { m_strEnrollmentString = text; }
+  // Shows the first screen: the enrollment start, the welcome screen, the one token's screen or
+  // the token list.
+  void start();
+
+  RHGenericChildDialog* getActiveChildDlg() const { return m_pActiveChildDlg; }
+  // The screen object of a continue code; null for a screen this build does not have.
+  RHGenericChildDialog* screenFor(int code) const;
+  // The code whose screen object is active, or 0.
+  int activeScreenCode() const;
+  int stackDepth() const { return static_cast<int>(childObjs.size()); }
+  bool isBackListMode() const { return m_bBackListMode; }
+  bool IsPasscodeDlgActive() const;
+  bool IsInactiveTokenDlgActive() const;
+
+  void OnBnClickedBackBtn();
+  void SingleTokenFlow(const OVTokenInfoW& record);
+  void showAbout();
+
+ signals:
+  // The window is done; the process should end with this exit code.
+  void exitRequested(int code);
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
+  void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void OnContinueMsg(int code);
+  void OnTitleIndicatorMsg(int code);
+  void OnCancelMsg(int code);
+  void CallChildDialog(int code);
+  void popAndShowActivewindow(int nCount, bool showWindow, bool destroyLastPopped);
+  void returnToTokenList();
+  void destroyWholeStack();
+  void AbortApplication();
+  void ExitOnSingleToken();
+  void finish(int exitCode, bool showError);
+  void CleanMessagesPostBackClick();
+  void setActiveChildDlg(RHGenericChildDialog* screen);
+  void setBackVisible(bool visible);
+  void setBackListMode(bool listMode);
+  void setTitle(const QString& title);
+  void showTokenTitle();
+  void moveFocus(bool forward);
+  std::vector<QWidget*> keyboardCycle() const;
+  void buildScreens();
+  bool isScreen(int code) const;
+
+  QWidget* m_titleBar;
+  QLabel* m_title;
+  QLabel* m_indicatorA;
+  QLabel* m_indicatorB;
+  ButtonST* m_btnBack;
+  ButtonST* m_menuButton;
+  QWidget* m_placeholder;
+
+  std::map<int, RHGenericChildDialog*> m_screens;  // one object per continue code
+  DualDialogWrapper* m_secondListPair = nullptr;   // for the return to the list
+  RHGenericChildDialog* m_pActiveChildDlg = nullptr;
+  std::deque<RHGenericChildDialog*> childObjs;
+  bool m_bBackListMode = false;
+  bool m_finished = false;
+  QString m_strDefaultTitle;
+  QString m_strEnrollmentString;
+};
+
+}  // namespace ov::app

@@ -1,0 +1,35 @@
+#include "app/MessageBoxes.h"
+
+#include <QMessageBox>
+
+#include "frontend/StringTable.h"
+
+namespace ov::app {
+namespace {
+
+MessageBoxes::Handler& InstalledHandler() {
+  static MessageBoxes::Handler handler;
+  return handler;
+}
+
+}  // namespace
+
+void MessageBoxes::Show(QWidget* parent, Kind kind, const QString& text, const QString& caption) {
+  if (InstalledHandler()) {
+    InstalledHandler()(kind, text, caption);
+    return;
+  }
+  QMessageBox box(kind == Kind::Error ? QMessageBox::Critical : QMessageBox::Information, caption,
+                  text, QMessageBox::Ok, parent);
+  box.setObjectName("messageBox");
+  box.exec();
+}
+
+void MessageBoxes::ShowString(QWidget* parent, int textId) {
+  Show(parent, Kind::Error, QString::fromUtf8(frontend::OVString(textId)),
+       QString::fromUtf8(frontend::OVString(205)));
+}
+
+void MessageBoxes::SetHandler(Handler handler) { InstalledHandler() = std::move(handler); }
+
+}  // namespace ov::app

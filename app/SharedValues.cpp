@@ -1,0 +1,80 @@
+#include "app/SharedValues.h"
+
+#include <cstring>
+
+namespace ov::app {
+namespace {
+
+void Wipe(void* data, std::size_t bytes) {
+  if (bytes == 0) return;
+  // explicit_bzero is never optimised away, unlike a memset before a free.
+  explicit_bzero(data, bytes);
+}
+
+}  // namespace
+
+void SecretText::assign(std::wstring_view text) {
+  clear();
+  m_text.reserve(text.size());
+  m_text.assign(text);
+}
+
+void SecretText::assign(const QString& text) {
+  clear();
+  m_text.resize(static_cast<std::size_t>(text.size()));
+  // Converted in place, so no temporary copy of the characters is left behind.
+  const int written = text.toWCharArray(m_text.data());
+  m_text.resize(static_cast<std::size_t>(written));
+}
+
+void SecretText::clear() {
+  // The whole capacity: a shorter value may have replaced a longer one in the same buffer.
+  Wipe(m_text.data(), m_text.capacity() * sizeof(wchar_t));
+  m_text.clear();
+  m_text.shrink_to_fit();
+}
+
+void WipeQString(QString& text) {
+  if (text.isEmpty()) return;
+  // fill() writes into the string's own buffer (detaching it first if it is shared).
+  text.fill(QChar(u'\0'));
+  text.clear();
+}
+
+void SharedValues::setTokenName(std::wstring_view name) {
+  if (passcodeToken != name) {
+    g_szPasscode.clear();
+    passcodeToken.clear();
+  }
+  g_szTokenName.assign(name);
+}
+
+void SharedValues::setPasscode(std::wstring_view passcode) {
+  g_szPasscode.assign(passcode);
+  passcodeToken.assign(g_szTokenName.view());
+}
+
+std::wstring_view SharedValues::currentPasscode() const {
+  if (passcodeToken != g_szTokenName.view()) return {};
+  return g_szPasscode.view();
+}
+
+void SharedValues::destroyInternalData() {
+  for (SecretText* text :
+       {&g_szPrefilledUserId, &g_szPrefilledPassword, &g_szTokenName, &g_szEnrollmentUrl,
+        &g_szUserId, &g_szPassword, &g_szSoftPin, &g_szActivationCode, &g_szNewPin, &g_szChallenge,
+        &g_szPasscode, &g_szCurrentPin, &g_szChangedPin}) {
+    text->clear();
+  }
+  passcodeToken.clear();
+  g_nSoftPinMinLength = 0;
+  g_nSoftPinMaxLength = 0;
+  g_nSoftPinComplexity = 0;
+}
+
+SharedValues& Shared() {
+  static SharedValues values;
+  return values;
+}
+
+}  // namespace ov::app

@@ -1,0 +1,26 @@
+// Texts of the string table as QStrings, and the numbers of the texts the desktop application adds
+// to the table.
+#pragma once
+
+#include <QString>
+
+#include "frontend/StringTable.h"
+
+namespace ov::app {
+
+inline constexpr int kStrAbout = 300;
+inline constexpr int kStrMultiHostRefused = 301;
+inline constexpr int kStrDeactivateFailed = 302;
+inline constexpr int kStrDeleteFailed = 303;
+inline constexpr int kStrAboutText = 304;
+inline constexpr int kStrMenu = 305;
+inline constexpr int kStrTokenList = 306;
+inline constexpr int kStrMultiHost = 200;
+
+inline QString Str(int id) { return QString::fromUtf8(frontend::OVString(id)); }
+inline QString Str(int id, int a) { return QString::fromStdString(frontend::LoadOVString(id, a)); }
+inline QString Str(int id, int a, int b) {
+  return QString::fromStdString(frontend::LoadOVString(id, a, b));
+}
+
+}  // namespace ov::app

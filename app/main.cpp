@@ -1,0 +1,58 @@
+// orvanti: Orvanti's desktop application.
+#include <dlfcn.h>
+#include <sys/prctl.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/OrvantiApp.h"
+
+namespace {
+
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] != '\0') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The diagnostic logger, when it can be found: the application and the library write through it.
+  dlopen("libbrisel.so", RTLD_NOW | RTLD_GLOBAL);
+  // A core dump would hold the PINs and passcodes this process handles.
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("orvanti %s\n", OV_APP_VERSION);
+    return 0;
+  }
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf(
+        "Usage: orvanti [orvanti:enrollment=STRING | -]\n\n"
+        "Orvanti shows the one-time passcodes of your tokens.\n\n"
+        "  orvanti:enrollment=STRING  start the enrollment your administrator's string describes\n"
+        "  -                          read that enrollment string from standard input\n"
+        "  --version                  show the version\n"
+        "  --help                     show this help\n\n"
+        "orvanti-cli does the same on the command line. BRISEL_LOG names a file for diagnostic\n"
+        "lines when libbrisel.so can be loaded.\n");
+    return 0;
+  }
+  if (!HasDisplay()) {
+    std::fprintf(stderr,
+                 "orvanti: no display to open a window on; orvanti-cli is the command-line "
+                 "program.\n");
+    return 1;
+  }
+  ov::app::OrvantiApp::InstallConsoleHandler();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("orvanti"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Orvanti"));
+  QApplication::setDesktopFileName(QStringLiteral("orvanti"));
+  ov::app::OrvantiApp app;
+  return app.InitInstance(QApplication::arguments().mid(1));
+}

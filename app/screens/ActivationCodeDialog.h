@@ -1,0 +1,64 @@
+// The code screen in two variants: the activation code of a manual enrollment (26), which the user
+// types at the server before going on, and the passcode (35, left of the side bar). An event or
+// challenge-response passcode locks the button for 5 seconds after each passcode; a time-based
+// passcode counts its step's seconds down and is replaced when the next step begins. Time here is
+// measured with a monotonic clock, so a changed wall clock or a long uptime cannot confuse it.
+#pragma once
+
+#include <QElapsedTimer>
+
+#include "app/screens/RHGenericChildDialog.h"
+
+class QLabel;
+
+namespace ov::app {
+
+class ButtonST;
+
+class ActivationCodeDialog : public RHGenericChildDialog {
+  Q_OBJECT
+
+ public:
+  ActivationCodeDialog(QObject* receiver, const QString& objectName);
+
+  bool isTimer1Added() const override { return m_DialogType == kPasscodeVariant; }
+  QWidget* initialFocus() const override;
+  void ShowChildDialog(bool show) override;
+
+  void OnBnClickedContinuebtn();
+  void OnBnClickedCancelbtn();
+  void ShowOTP();
+  void startButtonStateTimer();
+  void stopButtonStateTimer();
+
+  // Seconds shown by the count-down of a time-based passcode.
+  int counter() const { return m_nCounter; }
+
+ protected:
+  void OnInitDialog() override;
+  void OnTimer(int id) override;
+  void OnDestroy() override;
+
+ private:
+  static constexpr int kPasscodeVariant = 35;
+  void ShowCounter(bool show);
+  void showCode(const QString& code);
+  void showCounterValue();
+
+  ButtonST* m_continue;
+  ButtonST* m_cancel;
+  QLabel* m_title;
+  QLabel* m_code;
+  QLabel* m_headline;
+  QLabel* m_hint;
+  QLabel* m_nextLabel;
+  QLabel* m_seconds;
+  QLabel* m_secondsLabel;
+  int m_nCounter = 0;
+  bool m_timeBased = false;
+  int m_timeStep = 0;
+  int m_remainingAtPasscode = 0;      // seconds its step had left when the passcode was produced
+  QElapsedTimer m_sinceLastPasscode;  // when the passcode on screen was produced
+};
+
+}  // namespace ov::app

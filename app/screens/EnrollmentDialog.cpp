@@ -1,0 +1,85 @@
+#include "app/screens/EnrollmentDialog.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/AppLog.h"
+#include "app/Navigation.h"
+#include "app/SharedValues.h"
+#include "app/Strings.h"
+#include "app/Theme.h"
+#include "app/widgets/ButtonST.h"
+
+namespace ov::app {
+
+EnrollmentDialog::EnrollmentDialog(QObject* receiver, const QString& objectName)
+    : RHGenericChildDialog(receiver, objectName) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(theme::DluX(12), theme::DluY(12), theme::DluX(12), theme::DluY(10));
+  layout->setSpacing(theme::DluY(8));
+  m_headline = new QLabel(Str(146), this);
+  m_headline->setObjectName(QStringLiteral("headline"));
+  theme::StyleHeadline(m_headline);
+  m_text = new QLabel(this);
+  m_text->setObjectName(QStringLiteral("text"));
+  theme::StyleText(m_text);
+  layout->addWidget(m_headline);
+  layout->addWidget(m_text);
+  layout->addStretch(1);
+  m_auto = new ButtonST(QStringLiteral("autoButton"), ButtonST::Look::Primary, this);
+  m_auto->setText(Str(148));
+  m_manual = new ButtonST(QStringLiteral("manualButton"), ButtonST::Look::Primary, this);
+  m_manual->setText(Str(149));
+  m_cancel = new ButtonST(QStringLiteral("cancelButton"), ButtonST::Look::Secondary, this);
+  m_cancel->setText(Str(109));
+  for (ButtonST* button : {m_auto, m_manual, m_cancel}) {
+    layout->addWidget(button);
+    addToCycle(button);
+  }
+  connect(m_auto, &QPushButton::clicked, this, &EnrollmentDialog::OnBnClickedAuto);
+  connect(m_manual, &QPushButton::clicked, this, &EnrollmentDialog::OnBnClickedManual);
+  connect(m_cancel, &QPushButton::clicked, this, &EnrollmentDialog::OnBnClickedCancel);
+}
+
+void EnrollmentDialog::showDescription() {
+  SharedValues& shared = Shared();
+  m_text->setText(Str(shared.g_bShowEnrollmentChoiceText ? 147 : 189));
+  m_text->setAccessibleName(m_text->text());
+  // The failure text is shown once.
+  shared.g_bShowEnrollmentChoiceText = true;
+}
+
+void EnrollmentDialog::ShowChildDialog(bool show) {
+  if (show) showDescription();
+  RHGenericChildDialog::ShowChildDialog(show);
+}
+
+QWidget* EnrollmentDialog::initialFocus() const { return m_auto; }
+
+bool EnrollmentDialog::onEscape() {
+  OnBnClickedCancel();
+  return true;
+}
+
+void EnrollmentDialog::OnBnClickedAuto() {
+  AppLog log("CEnrollmentDialog::OnBnClickedAuto");
+  Shared().g_bShowEnrollmentChoiceText = true;
+  postContinue(Continue::kPortalUrl);
+  postTitleIndicator(Indicator::kShowA);
+}
+
+void EnrollmentDialog::OnBnClickedManual() {
+  AppLog log("CEnrollmentDialog::OnBnClickedManual");
+  Shared().g_bShowEnrollmentChoiceText = true;
+  postContinue(Continue::kPolicyString);
+  postTitleIndicator(Indicator::kShowA);
+}
+
+void EnrollmentDialog::OnBnClickedCancel() {
+  AppLog log("CEnrollmentDialog::OnBnClickedCancel");
+  Shared().g_bShowEnrollmentChoiceText = true;
+  postCancel(Cancel::kToTokenList);
+  postTitleIndicator(Indicator::kHideA);
+}
+
+}  // namespace ov::app

@@ -1,0 +1,155 @@
+#include "app/screens/TokenListDialog.h"
+
+#include <QIcon>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/AppLog.h"
+#include "app/MessageBoxes.h"
+#include "app/Navigation.h"
+#include "app/SharedValues.h"
+#include "app/Strings.h"
+#include "app/Theme.h"
+#include "app/TokenRecords.h"
+#include "app/widgets/CustomListCtrl.h"
+
+namespace ov::app {
+namespace {
+
+// Image of a row: 0 for a token that is not activated, 1 for a locked one, none otherwise.
+QIcon setImageOnListItem(const OVTokenInfoW& info) {
+  if (info.m_nTokenState == INSTALLED_STATE || info.m_nTokenState == PENDING_PIN_STATE) {
+    return QIcon(QStringLiteral(":/icons/not-activated.svg"));
+  }
+  if (info.m_nTokenState == ACTIVATED_STATE && info.m_bTokenLocked && info.m_nLockTimeLeft > 0) {
+    return QIcon(QStringLiteral(":/icons/locked.svg"));
+  }
+  return {};
+}
+
+}  // namespace
+
+TokenListDialog::TokenListDialog(QObject* receiver, const QString& objectName)
+    : RHGenericChildDialog(receiver, objectName) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  m_list = new CustomListCtrl(QStringLiteral("tokenList"), this);
+  m_list->setAccessibleName(Str(kStrTokenList));
+  layout->addWidget(m_list);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, theme::kListBackground);
+  setPalette(colours);
+  addToCycle(m_list);
+  connect(m_list, &CustomListCtrl::rowChosen, this, &TokenListDialog::OnLvnItemchangedList1);
+}
+
+void TokenListDialog::OnInitDialog() {
+  AppLog log("CTokenListDialog::OnInitDialog");
+  initTokenList();
+}
+
+void TokenListDialog::initTokenList() {
+  AppLog log("CTokenListDialog::initTokenList");
+  m_list->clear();
+  stopTimer(TimerId::kListRefresh);
+  TokenList tokens;
+  if (!tokens.ok()) {
+    log.Number("result", tokens.result());
+    return;
+  }
+  int32_t earliestLockEnd = 0;
+  for (const OVTokenInfoW& info : tokens) {
+    auto* row = new QTreeWidgetItem(m_list);
+    const QString name = FromWide(info.m_szTokenName);
+    row->setText(0, name);
+    row->setText(1, QStringLiteral(">"));
+    row->setIcon(0, setImageOnListItem(info));
+    row->setData(0, Qt::UserRole, name);
+    QString state;
+    if (info.m_nTokenState != ACTIVATED_STATE) state = Str(187);
+    if (info.m_nTokenState == ACTIVATED_STATE && info.m_bTokenLocked) state = Str(203);
+    // A screen reader hears the state the image shows.
+    row->setData(0, Qt::AccessibleTextRole,
+                 state.isEmpty() ? name : name + QStringLiteral(", ") + state);
+    if (info.m_bTokenLocked && info.m_nLockTimeLeft > 0 &&
+        (earliestLockEnd == 0 || info.m_nLockTimeLeft < earliestLockEnd)) {
+      earliestLockEnd = info.m_nLockTimeLeft;
+    }
+  }
+  if (earliestLockEnd > 0) {
+    log.Number("nLockTimeLeft", earliestLockEnd);
+    startTimer(TimerId::kListRefresh, earliestLockEnd * 1000, true);
+  }
+  if (m_list->topLevelItemCount() > 0) m_list->setCurrentItem(m_list->topLevelItem(0));
+}
+
+void TokenListDialog::OnTimer(int id) {
+  if (id == TimerId::kListRefresh) {
+    stopTimer(id);
+    initTokenList();
+    m_list->viewport()->update();
+  }
+  RHGenericChildDialog::OnTimer(id);
+}
+
+void TokenListDialog::ShowChildDialog(bool show) {
+  RHGenericChildDialog::ShowChildDialog(show);
+  if (show) {
+    // The list is where a token is chosen: whatever token was open is closed.
+    OV_ReleaseInstance();
+  }
+}
+
+QWidget* TokenListDialog::initialFocus() const { return m_list; }
+
+std::vector<QWidget*> TokenListDialog::focusCycle() const {
+  if (m_list->topLevelItemCount() == 0) return {};
+  return RHGenericChildDialog::focusCycle();
+}
+
+void TokenListDialog::OnLvnItemchangedList1(int row) {
+  AppLog log("CTokenListDialog::OnLvnItemchangedList1");
+  QTreeWidgetItem* item = m_list->topLevelItem(row);
+  if (item == nullptr) return;
+  const std::wstring name = item->data(0, Qt::UserRole).toString().toStdWString();
+  Shared().setTokenName(name);
+  OV_ReleaseInstance();
+  const int32_t opened = OV_CreateInstanceW(name.c_str(), 0);
+  if (opened != OV_OK) {
+    log.Message("OV_CreateInstanceW failed");
+    log.Number("result", opened);
+    // The list stays; the user learns that the token could not be opened.
+    MessageBoxes::ShowString(window(), 213);
+    return;
+  }
+  int state = 0;
+  bool pinRequired = false;
+  bool challengeResponse = false;
+  {
+    OpenTokenInfo info;
+    if (!info.ok()) {
+      log.Message("OV_GetTokenInfo call failed");
+      MessageBoxes::ShowString(window(), 213);
+      OV_ReleaseInstance();
+      return;
+    }
+    state = info->m_nTokenState;
+    pinRequired = info->m_bPinRequired;
+    challengeResponse = ModeIs(*info, OV_MODE_TEXT_CHALLENGE_RESPONSE);
+  }
+  if (state != ACTIVATED_STATE) {
+    postContinue(Continue::kInactiveToken);
+    postTitleIndicator(Indicator::kShowA);
+  } else if (pinRequired) {
+    postContinue(Continue::kTokenPin);
+    postTitleIndicator(Indicator::kShowA);
+  } else if (challengeResponse) {
+    postContinue(Continue::kChallenge);
+    postTitleIndicator(Indicator::kShowA);
+  } else if (GenerateOTP(nullptr, nullptr) == 0) {
+    postContinue(Continue::kPasscode);
+    postTitleIndicator(Indicator::kHideA);
+  }
+}
+
+}  // namespace ov::app

@@ -1,0 +1,51 @@
+#include "app/widgets/DualDialogWrapper.h"
+
+#include <QHBoxLayout>
+
+namespace ov::app {
+
+DualDialogWrapper::DualDialogWrapper(QObject* receiver, const QString& objectName,
+                                     RHGenericChildDialog* first, RHGenericChildDialog* second)
+    : RHGenericChildDialog(receiver, objectName), m_first(first), m_second(second) {
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(first, 1);
+  layout->addWidget(second, 0);
+}
+
+void DualDialogWrapper::CRHCreateGenericChildDialog(QWidget* placeholder, bool show) {
+  // The halves are set up first: the side bar reads what the left half decided.
+  m_first->CRHCreateGenericChildDialog(this, false);
+  m_second->CRHCreateGenericChildDialog(this, false);
+  RHGenericChildDialog::CRHCreateGenericChildDialog(placeholder, show);
+}
+
+void DualDialogWrapper::ShowChildDialog(bool show) {
+  RHGenericChildDialog::ShowChildDialog(show);
+  m_first->ShowChildDialog(show);
+  m_second->ShowChildDialog(show);
+  if (show) {
+    if (QWidget* focus = initialFocus()) focus->setFocus();
+  }
+}
+
+void DualDialogWrapper::DestroyChildDialog() {
+  m_first->DestroyChildDialog();
+  m_second->DestroyChildDialog();
+  RHGenericChildDialog::DestroyChildDialog();
+}
+
+std::vector<QWidget*> DualDialogWrapper::focusCycle() const {
+  std::vector<QWidget*> cycle = m_first->focusCycle();
+  const std::vector<QWidget*> more = m_second->focusCycle();
+  cycle.insert(cycle.end(), more.begin(), more.end());
+  return cycle;
+}
+
+QWidget* DualDialogWrapper::initialFocus() const {
+  if (QWidget* focus = m_first->initialFocus()) return focus;
+  return m_second->initialFocus();
+}
+
+}  // namespace ov::app
