@@ -22,9 +22,14 @@ struct UsbDeviceFacts {
 
 class DriveIdentity {
  public:
+  // Only NotFixed and UsbFixedDisk make the program a copy on a USB drive, whose token files are
+  // sealed to that drive; a file system without a disk of its own has no drive to seal to, so it
+  // counts as the machine's.
   enum class Kind {
-    FixedDisk,     // a fixed local disk that is not attached through USB
-    NotFixed,      // removable media, a network or memory file system, anything that is no disk
+    FixedDisk,  // the machine's own storage: a fixed local disk that is not attached through USB,
+                // and any file system with no disk below it (memory, network, overlay, FUSE) or
+                // whose drive cannot be told
+    NotFixed,   // a disk that reports removable media
     UsbFixedDisk,  // a fixed disk attached through USB
   };
 

@@ -75,7 +75,11 @@ int Win_UsbFlash::GetActiveDriveType() {
   g_driveType = drives.KindOf(folder) == platform::DriveIdentity::Kind::NotFixed ? DRIVE_USBFLASH
                                                                                  : DRIVE_MACHINE;
   log.Number("driveType", g_driveType);
-  if (g_driveType == DRIVE_MACHINE) g_driveType = GetUSBDiskType(folder);
+  // Only a disk on USB turns a machine answer into a USB one: a program folder that cannot be told
+  // (255) stays on the machine drive, where token files are saved without a drive to seal them to.
+  if (g_driveType == DRIVE_MACHINE && GetUSBDiskType(folder) == DRIVE_USBDRIVE) {
+    g_driveType = DRIVE_USBDRIVE;
+  }
   return log.Return(g_driveType);
 }
 

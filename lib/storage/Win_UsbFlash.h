@@ -1,10 +1,12 @@
 // Win_UsbFlash: where the program runs from and, on a USB drive, who that drive is.
 //
-// The program runs installed on the machine or straight from a USB drive. On the machine drive
-// token files live in the user's data folder and are bound to the user; on a USB drive they live
-// beside the program and are sealed with a key derived from the drive's identity (the volume
-// serial number of its file system, its USB device descriptor and its manufacturer, product and
-// serial number strings), so a copy on another drive cannot be opened.
+// The program runs installed on the machine or straight from a USB drive: a disk that reports
+// removable media or is attached through USB. Anything else (a fixed disk, and file systems with no
+// disk of their own such as tmpfs, overlayfs, ZFS, network or FUSE mounts) is the machine drive.
+// On the machine drive token files live in the user's data folder and are bound to the user; on a
+// USB drive they live beside the program and are sealed with a key derived from the drive's
+// identity (the volume serial number of its file system, its USB device descriptor and its
+// manufacturer, product and serial number strings), so a copy on another drive cannot be opened.
 //
 // The drive type and the USB serial number are found once per process; moving the program to
 // another drive needs a restart (ResetCaches exists for tests that swap the platform).
@@ -21,7 +23,7 @@
 namespace ov {
 
 inline constexpr int DRIVE_MACHINE = 0;
-inline constexpr int DRIVE_USBFLASH = 1;  // any drive that is not a fixed local disk
+inline constexpr int DRIVE_USBFLASH = 1;  // removable media: a USB flash drive, a memory card
 inline constexpr int DRIVE_USBDRIVE = 2;  // a fixed disk attached through USB
 inline constexpr int DRIVE_UNDETERMINED = 255;
 

@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "ov/ov_api.h"
 #include "platform/Platform.h"
+#include "storage/OVEngineStore.h"
 #include "storage/StoragePaths.h"
 #include "storage/Win_UsbFlash.h"
 #include "support/FakePlatform.h"
+#include "support/StorageEnvironment.h"
 
 namespace {
 
@@ -50,12 +53,64 @@ TEST(Win_UsbFlashTest, DriveTypeOfEachFixture) {
     int type;
   };
   for (const Case& c : {Case{"usb-flash", ov::DRIVE_USBFLASH}, Case{"usb-disk", ov::DRIVE_USBDRIVE},
-                        Case{"internal", ov::DRIVE_MACHINE}, Case{"network", ov::DRIVE_USBFLASH}}) {
+                        Case{"internal", ov::DRIVE_MACHINE}, Case{"network", ov::DRIVE_MACHINE}}) {
     OnDrive drive(c.fixture);
     EXPECT_EQ(Win_UsbFlash::GetActiveDriveType(), c.type) << c.fixture;
   }
   OnDrive drive("usb-disk");
   EXPECT_EQ(Win_UsbFlash::GetUSBDiskType(""), ov::DRIVE_UNDETERMINED);
+}
+
+// The program's own path cannot be read (no /proc): nothing says it runs from a USB drive.
+class NoProgramPath final : public ov::platform::DriveIdentity {
+ public:
+  std::string ExecutablePath() override { return {}; }
+  Kind KindOf(const std::string& path) override { return m_real.KindOf(path); }
+  std::optional<uint32_t> VolumeSerial(const std::string& path) override {
+    return m_real.VolumeSerial(path);
+  }
+  std::optional<ov::platform::UsbDeviceFacts> UsbDevice(const std::string& path) override {
+    return m_real.UsbDevice(path);
+  }
+
+ private:
+  ov::platform::SysfsDriveIdentity m_real{"/sys",
+                                          std::make_unique<ov::platform::MountinfoLocator>()};
+};
+
+TEST(Win_UsbFlashTest, AnUnknownProgramFolderIsTheMachineDrive) {
+  NoProgramPath drive;
+  ov::platform::ScopedPlatform scope({.driveIdentity = &drive});
+  Win_UsbFlash::ResetCaches();
+  EXPECT_EQ(Win_UsbFlash::GetActiveDriveType(), ov::DRIVE_MACHINE);
+  Win_UsbFlash::ResetCaches();
+}
+
+// Run from tmpfs, an overlay, a network share or a FUSE mount there is no drive to seal token
+// files to: they are kept in the user's folder, and a token saved there opens again.
+TEST(Win_UsbFlashTest, TokensOnAFileSystemWithoutADiskAreSavedAndOpenAgain) {
+  ov::test::StorageEnvironment env("network");
+  ASSERT_EQ(OV_InitializeA("KLSA_GA_8_2", 0), OV_OK);
+  struct Finalize {
+    ~Finalize() { OV_Finalize(); }
+  } finalize;
+  ASSERT_EQ(OV_CreateInstanceA("From tmpfs", 0), OV_OK);
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  ASSERT_EQ(OV_GenerateActivationCodeA("318998566", code), OV_OK);  // event, PIN of 4
+  ASSERT_EQ(OV_SetPinA("1234"), OV_OK);
+  ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+
+  ASSERT_EQ(OV_CreateInstanceA("From tmpfs", 0), OV_OK);
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  char otp[32] = {};
+  int32_t length = sizeof otp;
+  EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, otp, &length), OV_OK);
+  EXPECT_EQ(OV_ReleaseInstance(), OV_OK);
+  const fs::path file = ov::test::PrivateHome::DataHome() / "Kelsa/Orvanti/KELSA_TOKEN_OV3" /
+                        (ov::OVEngineStore::GetFileName("From tmpfs") + ".tk3");
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_FALSE(fs::exists(env.ExeFolder() / ov::kTokenFolderOv3))
+      << "no token folder beside the program";
 }
 
 TEST(Win_UsbFlashTest, FlashIdentityRecordByteForByte) {
@@ -87,12 +142,12 @@ TEST(Win_UsbFlashTest, LegacyRecordOnASuperSpeedPortTakesTheUsb2Descriptor) {
   OnDrive drive("usb-disk");
   FlashId record{};
   ASSERT_EQ(Win_UsbFlash::BuildFlashUniqueNumber("/any", record, false), 0);
-  EXPECT_EQ(record[0], 0x89);                      // NTFS serial, low 32 bits
-  EXPECT_EQ(record[6], 0x02);                      // bcdUSB 0x0210 instead of 0x0300
+  EXPECT_EQ(record[0], 0x89);  // NTFS serial, low 32 bits
+  EXPECT_EQ(record[6], 0x02);  // bcdUSB 0x0210 instead of 0x0300
   EXPECT_EQ(record[7], 0x10);
-  EXPECT_EQ(record[11], 64);                       // bMaxPacketSize0 64 instead of 9
-  EXPECT_EQ(record[1066], 2 * 21);                 // "Portable Disk édition"
-  EXPECT_EQ(record[1068 + 2 * 14], 0xE9);          // é in UTF-16LE
+  EXPECT_EQ(record[11], 64);               // bMaxPacketSize0 64 instead of 9
+  EXPECT_EQ(record[1066], 2 * 21);         // "Portable Disk édition"
+  EXPECT_EQ(record[1068 + 2 * 14], 0xE9);  // é in UTF-16LE
   EXPECT_EQ(record[1068 + 2 * 14 + 1], 0x00);
 }
 
@@ -156,7 +211,8 @@ TEST(Win_UsbFlashTest, DriveKeySealsToTheDrive) {
     ov::SecureBytes back;
     ASSERT_TRUE(Win_UsbFlash::FlashUnlock(sealedHere, back, "KLSA_GA_8_2", true));
     EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.end()), plain);
-    EXPECT_FALSE(Win_UsbFlash::FlashUnlock(std::span(sealedHere).first(8), back, "KLSA_GA_8_2", true));
+    EXPECT_FALSE(
+        Win_UsbFlash::FlashUnlock(std::span(sealedHere).first(8), back, "KLSA_GA_8_2", true));
     // A legacy file on a high-speed port is keyed with the same descriptor it reports.
     ov::SecureBytes legacy(plain.begin(), plain.end());
     ASSERT_TRUE(Win_UsbFlash::Lock2Flash(legacy, "KLSA_GA_8_2", false));
@@ -180,11 +236,13 @@ TEST(StoragePathsTest, MachineDriveUsesTheUserDataFolderAndUsbTheProgramFolder) 
       ASSERT_EQ(stat((ov::test::PrivateHome::DataHome() / folder).c_str(), &st), 0) << folder;
       EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
     }
-    EXPECT_EQ(ov::GetFilePath(nullptr), (ov::test::PrivateHome::DataHome() / "Kelsa/Orvanti").string());
+    EXPECT_EQ(ov::GetFilePath(nullptr),
+              (ov::test::PrivateHome::DataHome() / "Kelsa/Orvanti").string());
   }
   {
     OnDrive drive("usb-flash");
-    EXPECT_EQ(ov::GetFilePath(ov::kTokenFolderLegacy), (drive.ExeFolder() / "KLSA_GA_8_2").string());
+    EXPECT_EQ(ov::GetFilePath(ov::kTokenFolderLegacy),
+              (drive.ExeFolder() / "KLSA_GA_8_2").string());
     EXPECT_TRUE(fs::is_directory(drive.ExeFolder() / "KLSA_GA_8_2"));
   }
 }

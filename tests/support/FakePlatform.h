@@ -34,7 +34,8 @@ class FakeNetworkAdapters final : public platform::NetworkAdapters {
 // Answers every path with the same file-system source.
 class FixedLocator final : public platform::FileSystemLocator {
  public:
-  explicit FixedLocator(std::optional<platform::FileSystemSource> source) : m_source(std::move(source)) {}
+  explicit FixedLocator(std::optional<platform::FileSystemSource> source)
+      : m_source(std::move(source)) {}
   std::optional<platform::FileSystemSource> Locate(const std::string&) override { return m_source; }
 
  private:
@@ -42,7 +43,8 @@ class FixedLocator final : public platform::FileSystemLocator {
 };
 
 // The drives of tests/data/platform/sysfs: "usb-flash" (8:17, FAT ID 1A2B-3C4D), "usb-disk"
-// (8:33, NTFS serial 0123456789ABCDEF), "internal" (259:2) and "network" (no block device).
+// (8:33, NTFS serial 0123456789ABCDEF), "internal" (259:2) and "network" (no block device, as
+// with tmpfs, overlayfs, NFS or FUSE).
 inline std::unique_ptr<platform::SysfsDriveIdentity> FixtureDrive(const std::string& name,
                                                                   const std::string& executable) {
   platform::FileSystemSource source;

@@ -44,7 +44,8 @@ std::string Trimmed(std::string text) {
 std::string Unescape(const std::string& field) {
   std::string out;
   for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && std::isdigit(static_cast<unsigned char>(field[i + 1]))) {
+    if (field[i] == '\\' && i + 3 < field.size() &&
+        std::isdigit(static_cast<unsigned char>(field[i + 1]))) {
       out += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
       i += 3;
     } else {
@@ -59,9 +60,9 @@ struct MountEntry {
   std::string mountPoint, source;
 };
 
-std::vector<MountEntry> ReadMountTable() {
+std::vector<MountEntry> ReadMountTable(const std::string& file) {
   std::vector<MountEntry> entries;
-  std::ifstream in("/proc/self/mountinfo");
+  std::ifstream in(file);
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
@@ -100,7 +101,8 @@ std::string UuidOf(dev_t device) {
 
 bool IsUsbDeviceFolder(const fs::path& folder) {
   std::error_code ec;
-  return fs::is_regular_file(folder / "descriptors", ec) && fs::is_regular_file(folder / "idVendor", ec);
+  return fs::is_regular_file(folder / "descriptors", ec) &&
+         fs::is_regular_file(folder / "idVendor", ec);
 }
 
 std::string UsbFolderAbove(const std::string& disk, const std::string& sysfsRoot) {
@@ -115,10 +117,12 @@ std::string UsbFolderAbove(const std::string& disk, const std::string& sysfsRoot
 
 }  // namespace
 
+MountinfoLocator::MountinfoLocator(std::string mountTable) : m_mountTable(std::move(mountTable)) {}
+
 std::optional<FileSystemSource> MountinfoLocator::Locate(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return std::nullopt;
-  const std::vector<MountEntry> mounts = ReadMountTable();
+  const std::vector<MountEntry> mounts = ReadMountTable(m_mountTable);
   const MountEntry* mount = nullptr;
   for (const MountEntry& entry : mounts) {
     if (makedev(entry.major, entry.minor) == st.st_dev) {
@@ -132,8 +136,9 @@ std::optional<FileSystemSource> MountinfoLocator::Locate(const std::string& path
     std::size_t best = 0;
     for (const MountEntry& entry : mounts) {
       const std::string& point = entry.mountPoint;
-      const bool under = canonical.compare(0, point.size(), point) == 0 &&
-                         (point == "/" || canonical.size() == point.size() || canonical[point.size()] == '/');
+      const bool under =
+          canonical.compare(0, point.size(), point) == 0 &&
+          (point == "/" || canonical.size() == point.size() || canonical[point.size()] == '/');
       if (under && point.size() >= best) {
         best = point.size();
         mount = &entry;
@@ -141,18 +146,18 @@ std::optional<FileSystemSource> MountinfoLocator::Locate(const std::string& path
     }
   }
   FileSystemSource source;
-  dev_t device = st.st_dev;
-  if (mount != nullptr && mount->major == 0) {
-    // Memory, network and some copy-on-write file systems have no block device of their own; the
-    // latter name the device they live on as their source.
+  // The mount that holds the path tells its file system's device; the path's own device number
+  // serves only where the table has no such mount.
+  dev_t device = mount != nullptr ? makedev(mount->major, mount->minor) : st.st_dev;
+  if (major(device) == 0) {
+    // Memory, network, overlay and FUSE file systems have no block device of their own; some
+    // copy-on-write ones (btrfs) name the device they live on as their source.
     struct stat sourceStat {};
-    if (mount->source.rfind("/dev/", 0) != 0 || stat(mount->source.c_str(), &sourceStat) != 0 ||
-        !S_ISBLK(sourceStat.st_mode)) {
+    if (mount == nullptr || mount->source.rfind("/dev/", 0) != 0 ||
+        stat(mount->source.c_str(), &sourceStat) != 0 || !S_ISBLK(sourceStat.st_mode)) {
       return source;
     }
     device = sourceStat.st_rdev;
-  } else if (major(st.st_dev) == 0) {
-    return source;
   }
   source.blockBacked = true;
   source.major = major(device);
@@ -179,9 +184,10 @@ std::string SysfsDriveIdentity::DiskFolder(const std::string& path) {
   const auto source = m_locator->Locate(path);
   if (!source || !source->blockBacked) return {};
   std::error_code ec;
-  fs::path folder = fs::canonical(fs::path(m_sysfsRoot) / "dev" / "block" /
-                                      (std::to_string(source->major) + ":" + std::to_string(source->minor)),
-                                  ec);
+  fs::path folder =
+      fs::canonical(fs::path(m_sysfsRoot) / "dev" / "block" /
+                        (std::to_string(source->major) + ":" + std::to_string(source->minor)),
+                    ec);
   if (ec) return {};
   for (int depth = 0; depth < 8; ++depth) {
     if (fs::exists(folder / "partition", ec)) {
@@ -201,11 +207,12 @@ std::string SysfsDriveIdentity::DiskFolder(const std::string& path) {
 }
 
 DriveIdentity::Kind SysfsDriveIdentity::KindOf(const std::string& path) {
+  // Only a disk can be carried away with the program; a file system without one (tmpfs,
+  // overlayfs, ZFS, network, FUSE), one that cannot be found and a block device that sysfs does not
+  // show are the machine's, so tokens stay in the user's folder rather than beside the program.
   const auto source = m_locator->Locate(path);
-  if (!source || !source->blockBacked) return Kind::NotFixed;
+  if (!source || !source->blockBacked) return Kind::FixedDisk;
   const std::string disk = DiskFolder(path);
-  // A block device that sysfs does not show is taken for a machine disk: tokens then stay in the
-  // user's folder rather than beside the program.
   if (disk.empty()) return Kind::FixedDisk;
   if (Trimmed(ReadSmallFile(fs::path(disk) / "removable")) == "1") return Kind::NotFixed;
   return UsbFolderAbove(disk, m_sysfsRoot).empty() ? Kind::FixedDisk : Kind::UsbFixedDisk;

@@ -5,9 +5,9 @@
 // descriptor ("descriptors"), "manufacturer", "product", "serial" and "speed". The volume serial
 // number comes from the file system's UUID as libblkid reports it.
 //
-// Drive kinds: no block device (network, memory or other virtual file systems) or a disk that
-// reports removable media -> NotFixed; a non-removable disk below a USB device -> UsbFixedDisk;
-// any other disk -> FixedDisk.
+// Drive kinds: a disk that reports removable media -> NotFixed; a non-removable disk below a USB
+// device -> UsbFixedDisk; any other disk, and anything that is no disk at all (tmpfs, overlayfs,
+// ZFS, network and FUSE file systems) or cannot be found -> FixedDisk.
 #pragma once
 
 #include <memory>
@@ -32,11 +32,16 @@ class FileSystemLocator {
   virtual std::optional<FileSystemSource> Locate(const std::string& path) = 0;
 };
 
-// The real locator: stat, /proc/self/mountinfo and libblkid (with /dev/disk/by-uuid as a fallback
-// where the device node cannot be read).
+// The real locator: stat, the mount table and libblkid (with /dev/disk/by-uuid as a fallback where
+// the device node cannot be read).
 class MountinfoLocator final : public FileSystemLocator {
  public:
+  // `mountTable` is a file in the format of /proc/self/mountinfo; tests give one of their own.
+  explicit MountinfoLocator(std::string mountTable = "/proc/self/mountinfo");
   std::optional<FileSystemSource> Locate(const std::string& path) override;
+
+ private:
+  std::string m_mountTable;
 };
 
 class SysfsDriveIdentity final : public DriveIdentity {
