@@ -471,6 +471,7 @@ void MainWindow::returnToTokenList() {
   setBackListMode(false);
   setBackVisible(false);
   m_indicatorA->hide();
+  m_indicatorB->hide();
   if (QWidget* focus = pair->initialFocus()) focus->setFocus();
   update();
 }
@@ -552,7 +553,10 @@ void MainWindow::OnBnClickedBackBtn() {
   AppLog log("COrvantiDlg::OnBnClickedBackBtn");
   if (m_finished || m_pActiveChildDlg == nullptr || !m_btnBack->isVisible()) return;
   const int active = activeScreenCode();
-  if (active == C::kApplicationInfo) m_indicatorB->hide();
+  // Indicator B marks information on screen; it goes with whichever information screen is left.
+  if (active == C::kApplicationInfo || active == C::kTokenInfo || active == C::kInactiveTokenInfo) {
+    m_indicatorB->hide();
+  }
   if (active == C::kActivationCode) {
     // Leaving the activation code unused: the token goes back to its installed state.
     log.Number("OV_ResetToken", OV_ResetToken());

@@ -16,14 +16,18 @@
 namespace ov::app {
 namespace {
 
-// Image of a row: 0 for a token that is not activated, 1 for a locked one, none otherwise.
-QIcon setImageOnListItem(const OVTokenInfoW& info) {
-  if (info.m_nTokenState == INSTALLED_STATE || info.m_nTokenState == PENDING_PIN_STATE) {
-    return QIcon(QStringLiteral(":/icons/not-activated.svg"));
-  }
+// Image of a row: 0 for a token that is not activated, 1 for a locked one, -1 for none.
+int setImageOnListItem(const OVTokenInfoW& info) {
+  if (info.m_nTokenState == INSTALLED_STATE || info.m_nTokenState == PENDING_PIN_STATE) return 0;
   if (info.m_nTokenState == ACTIVATED_STATE && info.m_bTokenLocked && info.m_nLockTimeLeft > 0) {
-    return QIcon(QStringLiteral(":/icons/locked.svg"));
+    return 1;
   }
+  return -1;
+}
+
+QIcon ImageIcon(int image) {
+  if (image == 0) return QIcon(QStringLiteral(":/icons/not-activated.svg"));
+  if (image == 1) return QIcon(QStringLiteral(":/icons/locked.svg"));
   return {};
 }
 
@@ -63,11 +67,13 @@ void TokenListDialog::initTokenList() {
     const QString name = FromWide(info.m_szTokenName);
     row->setText(0, name);
     row->setText(1, QStringLiteral(">"));
-    row->setIcon(0, setImageOnListItem(info));
+    const int image = setImageOnListItem(info);
+    row->setIcon(0, ImageIcon(image));
     row->setData(0, Qt::UserRole, name);
+    row->setData(0, kImageRole, image);
     QString state;
-    if (info.m_nTokenState != ACTIVATED_STATE) state = Str(187);
-    if (info.m_nTokenState == ACTIVATED_STATE && info.m_bTokenLocked) state = Str(203);
+    if (image == 0) state = Str(187);
+    if (image == 1) state = Str(203);
     // A screen reader hears the state the image shows.
     row->setData(0, Qt::AccessibleTextRole,
                  state.isEmpty() ? name : name + QStringLiteral(", ") + state);

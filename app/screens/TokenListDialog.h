@@ -14,6 +14,9 @@ class TokenListDialog : public RHGenericChildDialog {
   Q_OBJECT
 
  public:
+  // A row's image index: 0 not activated, 1 locked, -1 none.
+  static constexpr int kImageRole = Qt::UserRole + 1;
+
   TokenListDialog(QObject* receiver, const QString& objectName);
 
   void ShowChildDialog(bool show) override;

@@ -15,9 +15,10 @@ DualDialogWrapper::DualDialogWrapper(QObject* receiver, const QString& objectNam
 }
 
 void DualDialogWrapper::CRHCreateGenericChildDialog(QWidget* placeholder, bool show) {
-  // The halves are set up first: the side bar reads what the left half decided.
-  m_first->CRHCreateGenericChildDialog(this, false);
-  m_second->CRHCreateGenericChildDialog(this, false);
+  // The halves are set up first, shown inside the still hidden wrapper, so the timers their setup
+  // starts keep running.
+  m_first->CRHCreateGenericChildDialog(this, true);
+  m_second->CRHCreateGenericChildDialog(this, true);
   RHGenericChildDialog::CRHCreateGenericChildDialog(placeholder, show);
 }
 

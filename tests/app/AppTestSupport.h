@@ -1,0 +1,102 @@
+// What the desktop application's tests share: the token library initialised in the test process's
+// private store with a clock the test sets, message boxes answered and recorded, tokens made
+// through the public API, and a way to let posted navigation events arrive.
+#pragma once
+
+#include <QApplication>
+#include <QStringList>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/MessageBoxes.h"
+#include "app/SharedValues.h"
+#include "ov/ov_api.h"
+#include "support/PasscodeReference.h"
+#include "support/StorageEnvironment.h"
+#include "support/TestEnvironment.h"
+
+namespace ov::test {
+
+class AppEnvironment {
+ public:
+  AppEnvironment() {
+    std::error_code ignored;
+    std::filesystem::remove_all(PrivateHome::DataHome() / "Kelsa", ignored);
+    initialized = OV_InitializeW(L"KLSA_GA_8_2", 0);
+    app::MessageBoxes::SetHandler(
+        [this](app::MessageBoxes::Kind, const QString& text, const QString&) { boxes << text; });
+  }
+  ~AppEnvironment() {
+    OV_ReleaseInstance();
+    if (initialized == OV_OK) OV_Finalize();
+    app::MessageBoxes::SetHandler({});
+    app::Shared().destroyInternalData();
+    app::Shared().g_bPinFailureShown = false;
+    app::Shared().g_bDeactivationShown = false;
+    app::Shared().g_bChangePinRequired = false;
+  }
+  AppEnvironment(const AppEnvironment&) = delete;
+  AppEnvironment& operator=(const AppEnvironment&) = delete;
+
+  StorageEnvironment storage;
+  FakeClock& clock = storage.clock;
+  int32_t initialized;
+  QStringList boxes;  // texts of the message boxes shown, in order
+};
+
+// An activated token with `policy` (and `pin` when the policy asks for one); gives the OTP key
+// its activation code implies. The token is left closed.
+inline std::vector<uint8_t> MakeActivatedToken(const std::string& name, const std::string& policy,
+                                               const char* pin = nullptr) {
+  std::vector<uint8_t> key;
+  if (OV_CreateInstanceA(name.c_str(), 0) != OV_OK) return key;
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  if (OV_GenerateActivationCodeA(policy.c_str(), code) == OV_OK) key = ActivationKey(code, policy);
+  if (pin != nullptr) OV_SetPinA(pin);
+  OV_ReleaseInstance();
+  return key;
+}
+
+// A token that was created and never activated.
+inline void MakeInstalledToken(const std::string& name) {
+  OV_CreateInstanceA(name.c_str(), 0);
+  OV_ReleaseInstance();
+}
+
+// The open token's state, or 0.
+inline int32_t OpenTokenState() {
+  OVTokenInfoA info{};
+  if (OV_GetTokenInfoA(&info) != OV_OK) return 0;
+  const int32_t state = info.m_nTokenState;
+  OV_FreeTokenInfoA(&info);
+  return state;
+}
+
+// Lets every posted event (the screens' navigation messages) arrive.
+inline void Drain() {
+  for (int i = 0; i < 5; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+  }
+}
+
+inline const std::string kEventPolicy = Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
+inline const std::string kTimePolicy =
+    Formulate({{"mode", 1}, {"pinlen", 0}, {"pwdlen", 6}, {"tstick", 30}});
+inline const std::string kPinPolicy =
+    Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 0}, {"attackdelay", 2}});
+inline const std::string kChallengePolicy =
+    Formulate({{"mode", 2}, {"pinlen", 0}, {"challlen", 8}});
+
+}  // namespace ov::test
+
+// main() of an application test: a private home, the offscreen platform, one test class.
+#define OV_APP_TEST_MAIN(TestClass)                                     \
+  int main(int argc, char** argv) {                                     \
+    qputenv("QT_QPA_PLATFORM", "offscreen");                            \
+    ov::test::PrivateHome home;                                         \
+    QApplication application(argc, argv);                               \
+    TestClass test;                                                     \
+    return QTest::qExec(&test, argc, argv);                             \
+  }

@@ -1,0 +1,105 @@
+// orvanti-screenshots OUTPUT-FOLDER: shows the application's main screens in a private token store
+// with a fixed clock and writes a PNG of the window for each (scripts/screenshots runs it under
+// Xvfb, so the pictures are what a person sees on an X display).
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <cstdio>
+#include <functional>
+
+#include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
+#include "app/Navigation.h"
+#include "app/SharedValues.h"
+#include "app/screens/TokenListDialog.h"
+#include "app/widgets/CustomListCtrl.h"
+#include "app/widgets/DualDialogWrapper.h"
+#include "tests/app/AppTestSupport.h"
+
+using namespace ov::app;
+
+namespace {
+
+void Save(MainWindow& window, const QDir& folder, const char* name) {
+  ov::test::Drain();
+  window.repaint();
+  const QString path = folder.filePath(QString::fromLatin1(name) + ".png");
+  if (!window.grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  std::printf("%s\n", qPrintable(path));
+}
+
+void Post(MainWindow& window, int message, int code) {
+  QCoreApplication::postEvent(&window, new NavigationEvent(message, code));
+  ov::test::Drain();
+}
+
+void Choose(MainWindow& window, const QString& name) {
+  auto* pair = static_cast<DualDialogWrapper*>(window.getActiveChildDlg());
+  auto* list = static_cast<TokenListDialog*>(pair->first());
+  for (int row = 0; row < list->list()->topLevelItemCount(); ++row) {
+    if (list->list()->topLevelItem(row)->text(0) == name) list->OnLvnItemchangedList1(row);
+  }
+  ov::test::Drain();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: orvanti-screenshots OUTPUT-FOLDER\n");
+    return 2;
+  }
+  ov::test::PrivateHome home;
+  QApplication application(argc, argv);
+  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  QDir().mkpath(folder.path());
+  ov::test::AppEnvironment env;
+  // 2026-12-10 09:30:20 UTC: ten seconds into a time step.
+  env.clock.now = 1796895020;
+
+  {
+    MainWindow window;
+    window.start();
+    window.show();
+    Save(window, folder, "welcome");
+  }
+
+  ov::test::MakeActivatedToken("Work VPN", ov::test::kEventPolicy);
+  ov::test::MakeActivatedToken("Bank", ov::test::kTimePolicy);
+  ov::test::MakeActivatedToken("Build server", ov::test::kPinPolicy, "1234");
+  ov::test::MakeInstalledToken("Laptop");
+  OV_CreateInstanceA("Build server", 0);
+  OV_ValidatePinA("0000");
+  OV_ValidatePinA("0000");
+  OV_ReleaseInstance();
+
+  MainWindow window;
+  window.start();
+  window.show();
+  Save(window, folder, "token-list");
+  Choose(window, "Work VPN");
+  Save(window, folder, "passcode-event");
+  Post(window, WM_CONTINUE_MSG, Continue::kTokenInfo);
+  Save(window, folder, "token-information");
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  Choose(window, "Bank");
+  Save(window, folder, "passcode-time");
+  Post(window, WM_CONTINUE_MSG, Continue::kDeleteConfirm);
+  Save(window, folder, "delete-token");
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  Choose(window, "Laptop");
+  Save(window, folder, "inactive-token");
+  Post(window, WM_CONTINUE_MSG, Continue::kInactiveToken);
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  std::wstring code(OV_ACTIVATION_CODE_SIZE, L'\0');
+  OV_CreateInstanceW(L"Laptop", 0);
+  Shared().setTokenName(L"Laptop");
+  OV_GenerateActivationCodeW(nullptr, code.data());
+  Shared().g_szActivationCode.assign(std::wstring_view(code.c_str()));
+  Post(window, WM_CONTINUE_MSG, Continue::kActivationCode);
+  Save(window, folder, "activation-code");
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  Post(window, WM_CONTINUE_MSG, Continue::kApplicationInfo);
+  Save(window, folder, "application-information");
+  return 0;
+}
