@@ -23,6 +23,7 @@
 #include "app/screens/ActivationCodeDialog.h"
 #include "app/screens/BlackPortionDialog.h"
 #include "app/screens/EnrollmentDialog.h"
+#include "app/screens/PinOperationDialog.h"
 #include "app/screens/TokenInformation.h"
 #include "app/screens/TokenListDialog.h"
 #include "app/screens/WelcomeMessageDialog.h"
@@ -243,6 +244,16 @@ void MainWindow::buildScreens() {
   add(C::kDeactivateConfirm, new WelcomeMessageDialog(self, QStringLiteral("deactivateConfirm")));
   add(C::kDeleteConfirm, new WelcomeMessageDialog(self, QStringLiteral("deleteConfirm")));
   add(C::kPinChanged, new WelcomeMessageDialog(self, QStringLiteral("pinChangedMessage")));
+  const std::pair<int, const char*> pinScreens[] = {
+      {C::kPolicyString, "policyString"},   {C::kSetPin, "setPin"},
+      {C::kConfirmSetPin, "confirmSetPin"}, {C::kPortalUrl, "portalUrl"},
+      {C::kChangePinCurrent, "currentPin"}, {C::kRenamePin, "newTokenName"},
+      {C::kChangePinNew, "newPin"},         {C::kChangePinConfirm, "confirmNewPin"},
+      {C::kChallenge, "challenge"},         {C::kTokenPin, "tokenPin"},
+  };
+  for (const auto& [code, name] : pinScreens) {
+    add(code, new PinOperationDialog(self, QString::fromLatin1(name)));
+  }
 }
 
 RHGenericChildDialog* MainWindow::screenFor(int code) const {
@@ -274,7 +285,9 @@ void MainWindow::start() {
   log.Number("count", count);
   if (!m_strEnrollmentString.isEmpty() && screenFor(C::kTokenName) != nullptr &&
       screenFor(C::kPortalUrl) != nullptr) {
-    m_strEnrollmentString.clear();
+    static_cast<PinOperationDialog*>(screenFor(C::kPortalUrl))
+        ->setURLEnrollmentString(m_strEnrollmentString);
+    WipeQString(m_strEnrollmentString);
     CallChildDialog(C::kTokenName);
     return;
   }

@@ -92,11 +92,11 @@ inline const std::string kChallengePolicy =
 }  // namespace ov::test
 
 // main() of an application test: a private home, the offscreen platform, one test class.
-#define OV_APP_TEST_MAIN(TestClass)                                     \
-  int main(int argc, char** argv) {                                     \
-    qputenv("QT_QPA_PLATFORM", "offscreen");                            \
-    ov::test::PrivateHome home;                                         \
-    QApplication application(argc, argv);                               \
-    TestClass test;                                                     \
-    return QTest::qExec(&test, argc, argv);                             \
+#define OV_APP_TEST_MAIN(TestClass)          \
+  int main(int argc, char** argv) {          \
+    qputenv("QT_QPA_PLATFORM", "offscreen"); \
+    ov::test::PrivateHome home;              \
+    QApplication application(argc, argv);    \
+    TestClass test;                          \
+    return QTest::qExec(&test, argc, argv);  \
   }

@@ -93,10 +93,13 @@ class NavigationTest : public QObject {
       QCOMPARE(screen->m_DialogType, route.dialogType);
     }
     const bool listMode = route.effects & kBackListMode;
-    QCOMPARE(back()->isVisible(), listMode || !(route.effects & kBackHidden));
+    // A new token's PIN is set or cancelled, never left with Back: those screens hide it.
+    const bool hidesBack = code == Continue::kSetPin || code == Continue::kConfirmSetPin;
+    QCOMPARE(back()->isVisible(), !hidesBack && (listMode || !(route.effects & kBackHidden)));
     QCOMPARE(window->isBackListMode(), listMode);
     QCOMPARE(back()->text(), Str(listMode ? 182 : 181));
-    QCOMPARE(title(), route.effects & kDefaultTitle ? QStringLiteral("Orvanti") : QStringLiteral("Alpha"));
+    QCOMPARE(title(),
+             route.effects & kDefaultTitle ? QStringLiteral("Orvanti") : QStringLiteral("Alpha"));
     QCOMPARE(window->stackDepth(), route.effects & kStackCleared ? 0 : 1);
     QVERIFY(exits.isEmpty());
   }
@@ -111,8 +114,8 @@ class NavigationTest : public QObject {
   void cancelCodes() {
     QFETCH(int, code);
     openAlphaOverTheList();
-    const int path[] = {Continue::kApplicationInfo, Continue::kRenamed, Continue::kDeactivateConfirm,
-                        Continue::kDeleteConfirm};
+    const int path[] = {Continue::kApplicationInfo, Continue::kRenamed,
+                        Continue::kDeactivateConfirm, Continue::kDeleteConfirm};
     std::vector<RHGenericChildDialog*> screens = {window->getActiveChildDlg()};
     for (int step : path) {
       post(WM_CONTINUE_MSG, step);
@@ -190,14 +193,21 @@ class NavigationTest : public QObject {
     const int two = static_cast<int>(BackStep::PopTwo);
     const int list = static_cast<int>(BackStep::ToList);
     const int one = static_cast<int>(BackStep::PopOne);
-    QTest::newRow("new PIN of a change") << false << Continue::kChangePinNew << false << false << false << two;
-    QTest::newRow("new PIN of a forced change") << false << Continue::kChangePinNew << false << false << true << list;
+    QTest::newRow("new PIN of a change")
+        << false << Continue::kChangePinNew << false << false << false << two;
+    QTest::newRow("new PIN of a forced change")
+        << false << Continue::kChangePinNew << false << false << true << list;
     QTest::newRow("list mode") << true << Continue::kPasscode << false << false << false << list;
-    QTest::newRow("current PIN after a wrong PIN") << false << Continue::kChangePinCurrent << true << false << false << list;
-    QTest::newRow("current PIN after deactivation") << false << Continue::kChangePinCurrent << false << true << false << list;
-    QTest::newRow("current PIN, nothing shown") << false << Continue::kChangePinCurrent << false << false << false << one;
-    QTest::newRow("token PIN entry") << false << Continue::kTokenPin << false << false << false << list;
-    QTest::newRow("information") << false << Continue::kApplicationInfo << true << true << true << one;
+    QTest::newRow("current PIN after a wrong PIN")
+        << false << Continue::kChangePinCurrent << true << false << false << list;
+    QTest::newRow("current PIN after deactivation")
+        << false << Continue::kChangePinCurrent << false << true << false << list;
+    QTest::newRow("current PIN, nothing shown")
+        << false << Continue::kChangePinCurrent << false << false << false << one;
+    QTest::newRow("token PIN entry")
+        << false << Continue::kTokenPin << false << false << false << list;
+    QTest::newRow("information") << false << Continue::kApplicationInfo << true << true << true
+                                 << one;
   }
   void backDecision() {
     QFETCH(bool, listMode);
@@ -264,10 +274,14 @@ class NavigationTest : public QObject {
     QTest::addColumn<int>("screen");
     QTest::addColumn<bool>("backShown");
     QTest::newRow("no token: welcome") << QStringList{} << Continue::kWelcome << false;
-    QTest::newRow("two tokens: the list") << QStringList{"event", "time"} << Continue::kTokenList << false;
-    QTest::newRow("one not activated") << QStringList{"installed"} << Continue::kInactiveToken << true;
-    QTest::newRow("one time token: its passcode") << QStringList{"time"} << Continue::kPasscode << true;
-    QTest::newRow("one locked token: the list") << QStringList{"locked"} << Continue::kTokenList << false;
+    QTest::newRow("two tokens: the list")
+        << QStringList{"event", "time"} << Continue::kTokenList << false;
+    QTest::newRow("one not activated")
+        << QStringList{"installed"} << Continue::kInactiveToken << true;
+    QTest::newRow("one time token: its passcode")
+        << QStringList{"time"} << Continue::kPasscode << true;
+    QTest::newRow("one locked token: its PIN entry")
+        << QStringList{"locked"} << Continue::kTokenPin << true;
   }
   void startScreen() {
     QFETCH(QStringList, tokens);
@@ -317,8 +331,9 @@ class NavigationTest : public QObject {
     QCOMPARE(window->screenFor(Continue::kPasscode)->GenerateOTP(nullptr, &label), kStrMultiHost);
     QCOMPARE(label.text(), Str(kStrMultiHostRefused));
     post(WM_CONTINUE_MSG, Continue::kTokenInfo);
-    QCOMPARE(static_cast<QLabel*>(window->getActiveChildDlg()->findChild<QLabel*>("modeValue"))->text(),
-             Str(200));
+    QCOMPARE(
+        static_cast<QLabel*>(window->getActiveChildDlg()->findChild<QLabel*>("modeValue"))->text(),
+        Str(200));
     QVERIFY(exits.isEmpty());
   }
 
@@ -379,9 +394,10 @@ class NavigationTest : public QObject {
       for (QWidget* widget : window->findChildren<QWidget*>()) {
         if (!widget->isVisible()) continue;
         if (widget->objectName().startsWith("qt_")) continue;  // Qt's own parts of a control
-        QVERIFY2(!widget->objectName().isEmpty(), qPrintable(QString("unnamed %1 on screen %2")
-                                                                 .arg(widget->metaObject()->className())
-                                                                 .arg(route.code)));
+        QVERIFY2(!widget->objectName().isEmpty(),
+                 qPrintable(QString("unnamed %1 on screen %2")
+                                .arg(widget->metaObject()->className())
+                                .arg(route.code)));
         if (widget->focusPolicy() & Qt::TabFocus) {
           auto* button = qobject_cast<QAbstractButton*>(widget);
           const QString name = widget->accessibleName().isEmpty() && button != nullptr

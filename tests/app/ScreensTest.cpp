@@ -105,7 +105,10 @@ class ScreensTest : public QObject {
     const QMap<QString, int> expected{{"Plain", -1}, {"Waiting", 0}, {"Locked", 1}};
     QCOMPARE(images(), expected);
     CustomListCtrl* control = list()->list();
-    QVERIFY(control->topLevelItem(rowOf("Locked"))->data(0, Qt::AccessibleTextRole).toString().contains(Str(203)));
+    QVERIFY(control->topLevelItem(rowOf("Locked"))
+                ->data(0, Qt::AccessibleTextRole)
+                .toString()
+                .contains(Str(203)));
   }
 
   void listRefreshesItselfWhenTheLockEnds() {

@@ -24,7 +24,8 @@ namespace {
 
 // "EnrollmentURL=...\r\nUserID=..." in base64, with or without its padding.
 QString EnrollmentText(bool withPadding = true) {
-  QByteArray text = QByteArray("EnrollmentURL=https://enroll.example/dskpp\r\nUserID=alice").toBase64();
+  QByteArray text =
+      QByteArray("EnrollmentURL=https://enroll.example/dskpp\r\nUserID=alice").toBase64();
   if (!withPadding) {
     while (text.endsWith('=')) text.chop(1);
   }
@@ -39,7 +40,8 @@ bool IsLocked(const std::string& path) {
   std::string line;
   const std::string inode = ":" + std::to_string(st.st_ino) + " ";
   while (std::getline(locks, line)) {
-    if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos) return true;
+    if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+      return true;
   }
   return false;
 }
@@ -74,7 +76,8 @@ class StartupTest : public QObject {
     std::filesystem::remove_all(ov::test::PrivateHome::DataHome() / "Kelsa", ignored);
     storage = std::make_unique<ov::test::StorageEnvironment>();
     boxes.clear();
-    MessageBoxes::SetHandler([this](MessageBoxes::Kind, const QString& text, const QString&) { boxes << text; });
+    MessageBoxes::SetHandler(
+        [this](MessageBoxes::Kind, const QString& text, const QString&) { boxes << text; });
   }
   void cleanup() {
     MessageBoxes::SetHandler({});
@@ -88,16 +91,23 @@ class StartupTest : public QObject {
     const QString text = EnrollmentText();
     QTest::newRow("prefixed string") << QStringList{"orvanti:enrollment=" + text} << "" << text;
     QTest::newRow("padding cut off: kept as given")
-        << QStringList{"orvanti:enrollment=" + EnrollmentText(false)} << "" << EnrollmentText(false);
-    QTest::newRow("prefix not at the start") << QStringList{" orvanti:enrollment=" + text} << "" << "";
-    QTest::newRow("prefix in other case") << QStringList{"Orvanti:enrollment=" + text} << "" << "";
-    QTest::newRow("not base64") << QStringList{"orvanti:enrollment=not base64!"} << "" << "";
+        << QStringList{"orvanti:enrollment=" + EnrollmentText(false)} << ""
+        << EnrollmentText(false);
+    QTest::newRow("prefix not at the start") << QStringList{" orvanti:enrollment=" + text} << ""
+                                             << "";
+    QTest::newRow("prefix in other case") << QStringList{"Orvanti:enrollment=" + text} << ""
+                                          << "";
+    QTest::newRow("not base64") << QStringList{"orvanti:enrollment=not base64!"} << ""
+                                << "";
     QTest::newRow("no EnrollmentURL")
-        << QStringList{"orvanti:enrollment=" + QString::fromLatin1(QByteArray("UserID=bob").toBase64())}
-        << "" << "";
+        << QStringList{"orvanti:enrollment=" +
+                       QString::fromLatin1(QByteArray("UserID=bob").toBase64())}
+        << ""
+        << "";
     QTest::newRow("standard input") << QStringList{"-"} << text + "\n" << text;
     QTest::newRow("standard input, CR LF") << QStringList{"-"} << text + "\r\n" << text;
-    QTest::newRow("standard input, not a string") << QStringList{"-"} << "hello\n" << "";
+    QTest::newRow("standard input, not a string") << QStringList{"-"} << "hello\n"
+                                                  << "";
     QTest::newRow("no argument") << QStringList{} << text << "";
   }
   void enrollmentArgument() {
