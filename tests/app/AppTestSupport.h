@@ -73,6 +73,15 @@ inline int32_t OpenTokenState() {
   return state;
 }
 
+// The open token's next passcode through the public API, or "" when the library refuses.
+inline std::string NextPasscode() {
+  int32_t length = 0;
+  if (OV_GenerateOtpA(nullptr, 0, nullptr, &length) != OV_OK) return {};
+  std::vector<char> otp(static_cast<std::size_t>(length) + 1, '\0');
+  if (OV_GenerateOtpA(nullptr, 0, otp.data(), &length) != OV_OK) return {};
+  return otp.data();
+}
+
 // Lets every posted event (the screens' navigation messages) arrive.
 inline void Drain() {
   for (int i = 0; i < 5; ++i) {

@@ -1,0 +1,455 @@
+// The PIN screen in its variants, through the real library with the test's clock: the answers of
+// the PIN check, lock-outs and their minutes, the PIN rules, setting and changing a PIN, renaming,
+// challenges, and the enrollment-string screen with the clipboard.
+#include <openssl/hmac.h>
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/MainWindow.h"
+#include "app/Navigation.h"
+#include "app/Strings.h"
+#include "app/screens/PinOperationDialog.h"
+#include "app/screens/TokenListDialog.h"
+#include "app/widgets/CustomListCtrl.h"
+#include "app/widgets/DualDialogWrapper.h"
+#include "tests/app/AppTestSupport.h"
+
+using namespace ov::app;
+using ov::test::Drain;
+
+namespace {
+
+// RFC 6287 with HMAC-SHA-256 for the suites the policies build: "OCRA-1:HOTP-SHA256-<d>:QN0<n>",
+// the numeric question as hexadecimal digits, left-aligned in 128 bytes.
+std::string Ocra(const std::vector<uint8_t>& key, int digits, int challengeLength,
+                 const std::string& question) {
+  const std::string suite =
+      "OCRA-1:HOTP-SHA256-" + std::to_string(digits) + ":QN0" + std::to_string(challengeLength);
+  std::vector<uint8_t> message(suite.begin(), suite.end());
+  message.push_back(0);
+  char hex[32] = {};
+  const unsigned long long value = std::stoull(question);
+  std::string digitsHex = value == 0 ? "" : (std::snprintf(hex, sizeof hex, "%llX", value), hex);
+  digitsHex.resize(256, '0');
+  for (std::size_t i = 0; i < digitsHex.size(); i += 2) {
+    message.push_back(static_cast<uint8_t>(std::stoi(digitsHex.substr(i, 2), nullptr, 16)));
+  }
+  uint8_t mac[32];
+  unsigned length = 0;
+  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), message.data(), message.size(), mac,
+       &length);
+  const int offset = mac[31] & 0x0F;
+  const uint32_t binary =
+      (mac[offset] & 0x7Fu) << 24 | mac[offset + 1] << 16 | mac[offset + 2] << 8 | mac[offset + 3];
+  uint32_t modulus = 1;
+  for (int i = 0; i < digits; ++i) modulus *= 10;
+  std::string code = std::to_string(binary % modulus);
+  return std::string(static_cast<std::size_t>(digits) - code.size(), '0') + code;
+}
+
+OVTokenInfoW HintRecord(const wchar_t* level, int length, bool trivial, bool trivialEx) {
+  OVTokenInfoW info{};
+  info.m_szTokenPolicyLevel = const_cast<wchar_t*>(level);
+  info.m_nPinLength = length;
+  info.m_bTrivialPinAllowed = trivial;
+  info.m_bTrivialPinAllowedEx = trivialEx;
+  return info;
+}
+
+}  // namespace
+
+class PinScreensTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<ov::test::AppEnvironment> env;
+  std::unique_ptr<MainWindow> window;
+  QList<int> exits;
+
+  void openWindow() {
+    window = std::make_unique<MainWindow>();
+    connect(window.get(), &MainWindow::exitRequested, this, [this](int code) { exits << code; });
+    window->start();
+    window->show();
+    Drain();
+  }
+  void post(int message, int code) {
+    QCoreApplication::postEvent(window.get(), new NavigationEvent(message, code));
+    Drain();
+  }
+  template <typename T>
+  T* visible(const char* name) const {
+    for (T* widget : window->findChildren<T*>(name)) {
+      if (widget->isVisible()) return widget;
+    }
+    return nullptr;
+  }
+  QString message() const { return visible<QLabel>("message")->text(); }
+  QAbstractButton* continueButton() const { return visible<QAbstractButton>("continueButton"); }
+  // Types into the screen's edit box and presses Enter.
+  void type(const QString& text) {
+    QLineEdit* edit = visible<QLineEdit>("edit");
+    QVERIFY(edit != nullptr);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    Drain();
+  }
+  void choose(const QString& name) {
+    auto* pair = static_cast<DualDialogWrapper*>(window->getActiveChildDlg());
+    auto* list = static_cast<TokenListDialog*>(pair->first());
+    for (int row = 0; row < list->list()->topLevelItemCount(); ++row) {
+      if (list->list()->topLevelItem(row)->text(0) == name) list->OnLvnItemchangedList1(row);
+    }
+    Drain();
+  }
+  std::string shownCode() const { return visible<QLabel>("code")->text().toStdString(); }
+
+ private slots:
+  void init() {
+    env = std::make_unique<ov::test::AppEnvironment>();
+    QCOMPARE(env->initialized, OV_OK);
+    exits.clear();
+  }
+  void cleanup() {
+    window.reset();
+    env.reset();
+  }
+
+  void pinHint_data() {
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<bool>("trivial");
+    QTest::addColumn<bool>("trivialEx");
+    QTest::addColumn<int>("string");
+    QTest::newRow("level 4, trivial allowed") << "Level 4" << true << true << 185;
+    QTest::newRow("level 4, not trivial") << "Level 4" << true << false << 225;
+    QTest::newRow("level 5, no trivial PIN") << "Level 5" << false << true << 231;
+    QTest::newRow("level 5, trivial, alphanumeric") << "Level 5" << true << true << 228;
+    QTest::newRow("level 5, trivial, not alphanumeric") << "Level 5" << true << false << 229;
+  }
+  void pinHint() {
+    QFETCH(QString, level);
+    QFETCH(bool, trivial);
+    QFETCH(bool, trivialEx);
+    QFETCH(int, string);
+    const std::wstring wide = level.toStdWString();
+    QCOMPARE(PinRuleHint(HintRecord(wide.c_str(), 6, trivial, trivialEx)), Str(string, 6));
+  }
+
+  void portalUrlKeepsTheCaseOfItsPath_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("host") << "https://Enroll.Example.COM"
+                          << "https://enroll.example.com";
+    QTest::newRow("path") << "https://Enroll.Example/DSKPP/Token?Id=A"
+                          << "https://enroll.example/DSKPP/Token?Id=A";
+    QTest::newRow("port") << "https://HOST:8443/Path"
+                          << "https://host:8443/Path";
+  }
+  void portalUrlKeepsTheCaseOfItsPath() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QCOMPARE(NormalisePortalUrl(typed), stored);
+  }
+
+  // Each answer of the PIN check: the message shown, whether Continue still works, the flags the
+  // Back button reads, and where the screen goes.
+  void tokenPinAnswers_data() {
+    QTest::addColumn<QString>("policy");
+    QTest::addColumn<QStringList>("pins");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("continueEnabled");
+    QTest::addColumn<bool>("failureFlag");
+    QTest::addColumn<int>("screen");
+    const QString tenAttempts = QString::fromStdString(
+        ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 10}, {"attackdelay", 0}}));
+    const QString lockOut = QString::fromStdString(
+        ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 10}, {"attackdelay", 2}}));
+    const QString threeAttempts = QString::fromStdString(
+        ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 3}, {"attackdelay", 0}}));
+    const QString unlimited = QString::fromStdString(
+        ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 0}, {"attackdelay", 0}}));
+    const QString attemptsWarning = Str(210, 10);
+    QTest::newRow("right") << tenAttempts << QStringList{"1234"} << "" << true << false
+                           << Continue::kPasscode;
+    QTest::newRow("wrong, attempts left")
+        << tenAttempts << QStringList{"9999"}
+        << Str(209, 2, 10) + "\n" + Str(160) + "\n" + attemptsWarning << true << true
+        << Continue::kTokenPin;
+    QTest::newRow("third wrong") << tenAttempts << QStringList{"9999", "9998", "9997"}
+                                 << Str(209, 4, 10) + "\n" + Str(160) + "\n" + attemptsWarning
+                                 << true << true << Continue::kTokenPin;
+    QTest::newRow("wrong without a limit")
+        << unlimited << QStringList{"9999"} << Str(160) << true << true << Continue::kTokenPin;
+    QTest::newRow("the wrong PIN that starts a lock-out")
+        << lockOut << QStringList{"9999", "9998"}
+        << Str(209, 3, 10) + " \n" + Str(203) + " " + Str(206, 1) + "\n" + attemptsWarning << false
+        << true << Continue::kTokenPin;
+    QTest::newRow("deactivated") << threeAttempts << QStringList{"9999", "9998", "9997"} << Str(162)
+                                 << false << true << Continue::kTokenPin;
+  }
+  void tokenPinAnswers() {
+    QFETCH(QString, policy);
+    QFETCH(QStringList, pins);
+    QFETCH(QString, expected);
+    QFETCH(bool, continueEnabled);
+    QFETCH(bool, failureFlag);
+    QFETCH(int, screen);
+    ov::test::MakeActivatedToken("Guarded", policy.toStdString(), "1234");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Guarded");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenPin);
+    for (const QString& pin : pins) type(pin);
+    QCOMPARE(window->activeScreenCode(), screen);
+    if (screen == Continue::kTokenPin) {
+      QCOMPARE(message(), expected);
+      QCOMPARE(visible<QLabel>("message")->accessibleName(), expected);
+      QCOMPARE(continueButton()->isEnabled(), continueEnabled);
+      QVERIFY(visible<QLineEdit>("edit")->text().isEmpty());
+    }
+    QCOMPARE(Shared().g_bPinFailureShown, failureFlag);
+    QCOMPARE(Shared().g_bDeactivationShown, expected == Str(162));
+    QVERIFY(exits.isEmpty());
+  }
+
+  void pinChangeRequiredGoesToTheNewPin() {
+    ov::test::MakeActivatedToken(
+        "Counted", ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"pinusechanges", 128}}),
+        "1234");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    int guard = 0;
+    int32_t result = OV_OK;
+    QCOMPARE(OV_CreateInstanceA("Counted", 0), OV_OK);
+    while ((result = OV_ValidatePinA("1234")) == OV_OK && ++guard < 300) {
+    }
+    OV_ReleaseInstance();
+    QCOMPARE(result, OV_ERR_CHANGE_PIN_REQUIRED);
+    choose("Counted");
+    type("1234");
+    QCOMPARE(window->activeScreenCode(), Continue::kChangePinNew);
+    QVERIFY(Shared().g_bChangePinRequired);
+    type("5678");
+    type("5678");
+    QCOMPARE(window->activeScreenCode(), Continue::kPinChanged);
+    visible<QAbstractButton>("mainButton")->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);  // straight on to the passcode
+  }
+
+  void lockOutMinutesCountDownAndContinueComesBack() {
+    const std::string policy = ov::test::Formulate(
+        {{"mode", 0}, {"pinlen", 4}, {"pwdlen", 8}, {"maxattacks", 0}, {"attackdelay", 2}});
+    const auto key = ov::test::MakeActivatedToken("Guarded", policy, "1234");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    QCOMPARE(OV_CreateInstanceA("Guarded", 0), OV_OK);
+    OV_ValidatePinA("9999");
+    OV_ValidatePinA("9998");  // locked for 60 s
+    env->clock.now += 60;
+    OV_ValidatePinA("9997");  // locked for 120 s
+    OV_ReleaseInstance();
+    env->clock.now += 30;  // 90 s left
+    openWindow();
+    choose("Guarded");
+    QCOMPARE(message(), Str(203) + " " + Str(206, 2));
+    QVERIFY(!continueButton()->isEnabled());
+    QTimer* recheck = window->getActiveChildDlg()->findChild<QTimer*>("timer224");
+    QVERIFY(recheck != nullptr && recheck->isActive());
+    QCOMPARE(recheck->interval(), 30000);
+    env->clock.now += 60;  // 30 s left
+    recheck->start(1);
+    QTRY_COMPARE(message(), Str(203) + " " + Str(206, 1));
+    QVERIFY(!continueButton()->isEnabled());
+    env->clock.now += 30;  // the lock is over
+    recheck->start(1);
+    QTRY_VERIFY(continueButton()->isEnabled());
+    QCOMPARE(message(), QString());
+    type("1234");
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(shownCode(), ov::test::Hotp(key, 0, 8));
+  }
+
+  void settingAPinConfirmsItAndShowsThePasscode() {
+    const std::string policy = ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"pwdlen", 6}});
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    ov::test::MakeInstalledToken("Fresh");
+    openWindow();
+    QCOMPARE(OV_CreateInstanceW(L"Fresh", 0), OV_OK);
+    Shared().setTokenName(L"Fresh");
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    QCOMPARE(OV_GenerateActivationCodeA(policy.c_str(), code), OV_OK);
+    const auto key = ov::test::ActivationKey(code, policy);
+    post(WM_CONTINUE_MSG, Continue::kSetPin);
+    QVERIFY(visible<QLabel>("hint")->text().contains("4"));  // the PIN rule with its length
+    QCOMPARE(visible<QLineEdit>("edit")->maxLength(), 4);
+    QCOMPARE(visible<QLineEdit>("edit")->echoMode(), QLineEdit::Password);
+    type("12");  // too short
+    QCOMPARE(message(), Str(165));
+    type("2580");
+    QCOMPARE(window->activeScreenCode(), Continue::kConfirmSetPin);
+    type("2581");  // not the same
+    QCOMPARE(window->activeScreenCode(), Continue::kSetPin);
+    QCOMPARE(message(), Str(167));
+    type("2580");
+    type("2580");
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(shownCode(), ov::test::Hotp(key, 0, 6));
+    QVERIFY(Shared().g_szNewPin.empty());
+  }
+
+  void changingThePin() {
+    const std::string policy =
+        ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 10}});
+    ov::test::MakeActivatedToken("Guarded", policy, "1234");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Guarded");
+    type("1234");
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    visible<QAbstractButton>("changePinButton")->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kChangePinCurrent);
+    type("4321");  // the wrong current PIN
+    QCOMPARE(message(), Str(209, 2, 10) + "\n" + Str(160) + "\n" + Str(210, 10));
+    type("1234");
+    QCOMPARE(window->activeScreenCode(), Continue::kChangePinNew);
+    type("1234");  // the same PIN again
+    QCOMPARE(message(), Str(172));
+    type("5678");
+    QCOMPARE(window->activeScreenCode(), Continue::kChangePinConfirm);
+    type("5679");
+    QCOMPARE(window->activeScreenCode(), Continue::kChangePinNew);
+    QCOMPARE(message(), Str(167));
+    type("5678");
+    type("5678");
+    QCOMPARE(window->activeScreenCode(), Continue::kPinChanged);
+    visible<QAbstractButton>("mainButton")->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QVERIFY(Shared().g_szCurrentPin.empty() && Shared().g_szChangedPin.empty());
+    QCOMPARE(OV_ReleaseInstance(), OV_OK);
+    QCOMPARE(OV_CreateInstanceA("Guarded", 0), OV_OK);
+    QCOMPARE(OV_ValidatePinA("5678"), OV_OK);
+  }
+
+  void renamingTheToken() {
+    const auto key = ov::test::MakeActivatedToken("Work", ov::test::kEventPolicy);
+    ov::test::MakeActivatedToken("Home", ov::test::kEventPolicy);
+    openWindow();
+    choose("Work");
+    const std::string passcode = shownCode();
+    visible<QAbstractButton>("addRenameButton")->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kRenamePin);
+    type("");
+    QCOMPARE(message(), Str(202));
+    type("HOME");  // another token's name in other letters
+    QCOMPARE(message(), Str(191));
+    type("Office");
+    QCOMPARE(window->activeScreenCode(), Continue::kRenamed);
+    QCOMPARE(window->findChild<QLabel*>("titleLabel")->text(), QStringLiteral("Office"));
+    visible<QAbstractButton>("mainButton")->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(shownCode(), passcode);
+    window->findChild<QAbstractButton*>("backButton")->click();
+    Drain();
+    QCOMPARE(OV_CreateInstanceA("Office", 0), OV_OK);
+    QCOMPARE(ov::test::NextPasscode(), ov::test::Hotp(key, 1, 8));
+  }
+
+  void challengeEntryGivesTheOcraPasscode() {
+    const std::string policy =
+        ov::test::Formulate({{"mode", 2}, {"pinlen", 0}, {"pwdlen", 8}, {"challlen", 8}});
+    const auto key = ov::test::MakeActivatedToken("Questions", policy);
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Questions");
+    QCOMPARE(window->activeScreenCode(), Continue::kChallenge);
+    QVERIFY(!visible<QAbstractButton>("cancelButton"));
+    QCOMPARE(continueButton()->text(), Str(155));
+    type("");
+    QCOMPARE(message(), Str(176));
+    QLineEdit* edit = visible<QLineEdit>("edit");
+    QCOMPARE(edit->maxLength(), 8);
+    type("1234");
+    QCOMPARE(message(), Str(196, 8));
+    type("12345678");
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(shownCode(), Ocra(key, 8, 8, "12345678"));
+    QCOMPARE(continueButton()->text(), Str(133));
+    QTimer* lock = window->getActiveChildDlg()->findChild<QTimer*>("timer222");
+    lock->start(1);
+    QTRY_VERIFY(continueButton()->isEnabled());
+    continueButton()->click();  // Next Challenge
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kChallenge);
+    QCOMPARE(window->stackDepth(), 0);
+    type("87654321");
+    QCOMPARE(shownCode(), Ocra(key, 8, 8, "87654321"));
+  }
+
+  void enrollmentStringScreenAndTheClipboard_data() {
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("clipboardKept");
+    const QString enrollment = QString::fromLatin1(
+        QByteArray("EnrollmentURL=https://enroll.example/dskpp\r\nPassphrase=s3cret").toBase64());
+    QTest::newRow("an enrollment string") << enrollment << enrollment << false;
+    QTest::newRow("unrelated text") << "my notes"
+                                    << "https://" << true;
+    QTest::newRow("empty") << ""
+                           << "https://" << true;
+  }
+  void enrollmentStringScreenAndTheClipboard() {
+    QFETCH(QString, clipboard);
+    QFETCH(QString, shown);
+    QFETCH(bool, clipboardKept);
+    ov::test::MakeInstalledToken("Fresh");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    QGuiApplication::clipboard()->setText(clipboard);
+    QCOMPARE(OV_CreateInstanceW(L"Fresh", 0), OV_OK);
+    post(WM_CONTINUE_MSG, Continue::kPortalUrl);
+    QLineEdit* edit = visible<QLineEdit>("edit");
+    QCOMPARE(edit->text(), shown);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboardKept ? clipboard : QString());
+    if (!clipboardKept) QCOMPARE(visible<QLabel>("hint")->text(), Str(226));
+    QTest::keyClick(edit, Qt::Key_Return);
+    Drain();
+    if (clipboardKept) {
+      QCOMPARE(message(), Str(169));  // "https://" alone is no URL
+      QCOMPARE(edit->text(), QStringLiteral("https://"));
+    } else {
+      QCOMPARE(Shared().g_szEnrollmentUrl.toQString(),
+               QStringLiteral("https://enroll.example/dskpp"));
+      QCOMPARE(Shared().g_szPrefilledPassword.toQString(), QStringLiteral("s3cret"));
+    }
+  }
+
+  void policyStringScreenGivesTheActivationCode() {
+    ov::test::MakeInstalledToken("Fresh");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    QCOMPARE(OV_CreateInstanceW(L"Fresh", 0), OV_OK);
+    post(WM_CONTINUE_MSG, Continue::kPolicyString);
+    QCOMPARE(visible<QLabel>("hint")->text(), Str(184));
+    type("12345");
+    QCOMPARE(message(), Str(194));
+    type(QString::fromStdString(ov::test::kEventPolicy));
+    QCOMPARE(window->activeScreenCode(), Continue::kActivationCode);
+    QCOMPARE(visible<QLabel>("code")->text(), Shared().g_szActivationCode.toQString());
+    QCOMPARE(visible<QLabel>("code")->text().size(), 23);
+  }
+};
+
+OV_APP_TEST_MAIN(PinScreensTest)
+#include "PinScreensTest.moc"
