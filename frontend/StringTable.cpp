@@ -139,6 +139,8 @@ constexpr std::pair<int, const char*> kStrings[] = {
     {304, "Orvanti shows the one-time passcodes of your tokens."},
     {305, "Menu"},
     {306, "Token list"},
+    {307, "Copy"},
+    {308, "The passcode is on the clipboard for 30 seconds."},
 };
 
 // Fills up to three %d placeholders in order; the texts hold no other conversions.

@@ -2,10 +2,12 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "app/AppLog.h"
 #include "app/Navigation.h"
+#include "app/SecretClipboard.h"
 #include "app/SharedValues.h"
 #include "app/Strings.h"
 #include "app/Theme.h"
@@ -58,8 +60,11 @@ ActivationCodeDialog::ActivationCodeDialog(QObject* receiver, const QString& obj
   m_continue = new ButtonST(QStringLiteral("continueButton"), ButtonST::Look::Primary, this);
   m_cancel = new ButtonST(QStringLiteral("cancelButton"), ButtonST::Look::Secondary, this);
   m_cancel->setText(Str(109));
+  m_copy = new ButtonST(QStringLiteral("copyButton"), ButtonST::Look::Secondary, this);
+  m_copy->setText(Str(kStrCopy));
   buttons->addWidget(m_continue);
   buttons->addWidget(m_cancel);
+  buttons->addWidget(m_copy);
   buttons->addStretch(1);
   layout->addWidget(m_headline);
   layout->addWidget(m_title);
@@ -70,8 +75,21 @@ ActivationCodeDialog::ActivationCodeDialog(QObject* receiver, const QString& obj
   layout->addLayout(buttons);
   addToCycle(m_continue);
   addToCycle(m_cancel);
+  addToCycle(m_copy);
+  connect(m_copy, &QPushButton::clicked, this, &ActivationCodeDialog::copyPasscode);
+  auto* copyKey = new QShortcut(QKeySequence::Copy, this);
+  copyKey->setContext(Qt::WindowShortcut);  // while the passcode is shown, wherever the focus is
+  connect(copyKey, &QShortcut::activated, this, &ActivationCodeDialog::copyPasscode);
   connect(m_continue, &QPushButton::clicked, this, &ActivationCodeDialog::OnBnClickedContinuebtn);
   connect(m_cancel, &QPushButton::clicked, this, &ActivationCodeDialog::OnBnClickedCancelbtn);
+}
+
+void ActivationCodeDialog::copyPasscode() {
+  if (m_DialogType != kPasscodeVariant || m_code->text().isEmpty()) return;
+  SecretClipboard::Instance().copySecret(m_code->text());
+  m_hint->setText(Str(kStrCopied));
+  m_hint->setAccessibleName(m_hint->text());
+  m_hint->show();
 }
 
 void ActivationCodeDialog::showCode(const QString& code) {
@@ -95,6 +113,7 @@ void ActivationCodeDialog::OnInitDialog() {
     m_continue->setText(Str(106));
     m_continue->show();
     m_cancel->show();
+    m_copy->hide();
     m_code->setFont(theme::Helvetica(12, true));
     showCode(Shared().g_szActivationCode.toQString());
     ShowCounter(false);
@@ -103,6 +122,7 @@ void ActivationCodeDialog::OnInitDialog() {
   m_title->setText(Str(134));
   m_headline->hide();
   m_cancel->hide();
+  m_copy->show();
   m_hint->hide();
   m_hint->clear();
   m_code->setFont(theme::Helvetica(24, true));
@@ -133,6 +153,8 @@ void ActivationCodeDialog::ShowChildDialog(bool show) {
 }
 
 void ActivationCodeDialog::OnDestroy() {
+  // The passcode leaves with its screen, from the clipboard too.
+  if (m_DialogType == kPasscodeVariant) SecretClipboard::Instance().clearIfOurs();
   m_code->clear();
   m_code->setAccessibleName(QString());
 }
@@ -209,8 +231,13 @@ void ActivationCodeDialog::ShowOTP() {
     postTitleIndicator(Indicator::kShowA);
     return;
   }
+  // The passcode on screen is replaced: a copy of it on the clipboard has expired with it.
+  SecretClipboard::Instance().clearIfOurs();
+  m_hint->hide();
   if (GenerateOTP(nullptr, m_hint) == 0) {
     showCode(QString::fromStdWString(std::wstring(Shared().currentPasscode())));
+  } else {
+    m_hint->show();
   }
   m_sinceLastPasscode.start();
   if (m_timeBased) {

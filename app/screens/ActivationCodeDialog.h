@@ -30,6 +30,8 @@ class ActivationCodeDialog : public RHGenericChildDialog {
   void ShowOTP();
   void startButtonStateTimer();
   void stopButtonStateTimer();
+  // Puts the passcode on the clipboard (Copy, or Ctrl+C on the screen).
+  void copyPasscode();
 
   // Seconds shown by the count-down of a time-based passcode.
   int counter() const { return m_nCounter; }
@@ -47,6 +49,7 @@ class ActivationCodeDialog : public RHGenericChildDialog {
 
   ButtonST* m_continue;
   ButtonST* m_cancel;
+  ButtonST* m_copy;
   QLabel* m_title;
   QLabel* m_code;
   QLabel* m_headline;

@@ -1,13 +1,17 @@
 // The token list, its side bar, token information and the confirmation screens, through the real
 // library: what each shows, and what each does to the tokens.
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 
 #include "app/MainWindow.h"
 #include "app/Navigation.h"
+#include "app/SecretClipboard.h"
 #include "app/Strings.h"
 #include "app/screens/BlackPortionDialog.h"
 #include "app/screens/RHGenericChildDialog.h"
@@ -177,6 +181,53 @@ class ScreensTest : public QObject {
     env->clock.now += 7;  // the next step
     QTRY_COMPARE(visibleText("code"), QString::fromStdString(ov::test::Hotp(key, step + 1, 6)));
     QTRY_COMPARE(visibleText("secondsValue"), QStringLiteral("30"));
+  }
+
+  // The passcode copied with Ctrl+C or Copy: marked as a secret, and taken off the clipboard after
+  // the delay, when the screen closes or the passcode expires, unless the user copied something
+  // else since.
+  void passcodeCopyLeavesTheClipboardInTime_data() {
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("after 30 seconds") << "delay" << true;
+    QTest::newRow("something else copied since") << "other" << false;
+    QTest::newRow("the screen closes") << "close" << true;
+    QTest::newRow("the next time step") << "step" << true;
+  }
+  void passcodeCopyLeavesTheClipboardInTime() {
+    QFETCH(QString, ending);
+    QFETCH(bool, cleared);
+    ov::test::MakeActivatedToken("Time", ov::test::kTimePolicy);
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    env->clock.now = ov::kTimeStepBaseUnixSeconds + 30 * 25110506 + 25;
+    openWindow();
+    choose("Time");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const QString passcode = visibleText("code");
+    if (ending == "delay") {
+      button("copyButton")->click();
+    } else {
+      QApplication::setActiveWindow(window.get());
+      QVERIFY(QTest::qWaitForWindowActive(window.get()));
+      QTest::keySequence(window.get(), QKeySequence::Copy);
+    }
+    QCOMPARE(clipboard->text(), passcode);
+    QCOMPARE(clipboard->mimeData()->data("x-kde-passwordManagerHint"), QByteArray("secret"));
+    QTimer* delay = SecretClipboard::Instance().timer();
+    QVERIFY(delay->isActive());
+    QCOMPARE(delay->interval(), 30000);
+    if (ending == "delay") delay->start(1);
+    if (ending == "other") {
+      clipboard->setText("my own text");
+      delay->start(1);
+    }
+    if (ending == "close") window->findChild<QAbstractButton*>("backButton")->click();
+    if (ending == "step") env->clock.now += 5;
+    QTest::qWait(ending == "step" ? 1500 : 50);
+    Drain();
+    QCOMPARE(clipboard->text(), cleared ? QString() : QStringLiteral("my own text"));
+    QVERIFY(!SecretClipboard::Instance().holdsSecret());
   }
 
   void sideBarOffersWhatTheTokenAllows() {
