@@ -3,6 +3,8 @@
 // Xvfb, so the pictures are what a person sees on an X display).
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPixmap>
 #include <cstdio>
 #include <functional>
@@ -68,6 +70,8 @@ int main(int argc, char** argv) {
   ov::test::MakeActivatedToken("Bank", ov::test::kTimePolicy);
   ov::test::MakeActivatedToken("Build server", ov::test::kPinPolicy, "1234");
   ov::test::MakeInstalledToken("Laptop");
+  ov::test::MakeActivatedToken(
+      "Mail", ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 10}}), "1234");
   OV_CreateInstanceA("Build server", 0);
   OV_ValidatePinA("0000");
   OV_ValidatePinA("0000");
@@ -101,5 +105,19 @@ int main(int argc, char** argv) {
   Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
   Post(window, WM_CONTINUE_MSG, Continue::kApplicationInfo);
   Save(window, folder, "application-information");
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  Choose(window, "Build server");
+  Save(window, folder, "pin-locked");
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  Choose(window, "Mail");
+  for (QLineEdit* edit : window.findChildren<QLineEdit*>("edit")) {
+    if (!edit->isVisible()) continue;
+    edit->setText(QStringLiteral("9999"));
+    QMetaObject::invokeMethod(edit, [edit] {
+      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      QCoreApplication::sendEvent(edit, &enter);
+    });
+  }
+  Save(window, folder, "pin-entry");
   return 0;
 }
