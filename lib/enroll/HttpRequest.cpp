@@ -1,12 +1,10 @@
 #include "enroll/HttpRequest.h"
 
-#include <curl/curl.h>
-#include <proxy.h>
-
 #include <cctype>
 #include <cstdlib>
 
 #include "common/LogFacade.h"
+#include "enroll/HttpStack.h"
 #include "ov/ov_api.h"
 
 namespace ov {
@@ -24,22 +22,14 @@ constexpr const char* kRequestHeaders[] = {
     // larger bodies.
     "Expect:"};
 
-struct CurlFree {
-  void operator()(CURL* p) const noexcept { curl_easy_cleanup(p); }
-  void operator()(CURLU* p) const noexcept { curl_url_cleanup(p); }
-  void operator()(curl_slist* p) const noexcept { curl_slist_free_all(p); }
-  void operator()(char* p) const noexcept { curl_free(p); }
+// Something one of the HTTP libraries handed out, given back through that library's own function.
+template <class T, class Arg = T>
+struct Release {
+  void (*release)(Arg*) = nullptr;
+  void operator()(T* p) const noexcept { release(p); }
 };
-
-struct ProxyFree {
-  void operator()(pxProxyFactory* p) const noexcept { px_proxy_factory_free(p); }
-  void operator()(char** p) const noexcept { px_proxy_factory_free_proxies(p); }
-};
-
-bool GlobalInit() {
-  static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  return ok;
-}
+template <class T, class Arg = T>
+using Owned = std::unique_ptr<T, Release<T, Arg>>;
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -91,12 +81,21 @@ std::string CurlProxyOf(std::string_view proxy) {
 
 }  // namespace
 
-// The open session: the libcurl handle that keeps the connection, the proxy resolver, and what
-// the callbacks gather while an exchange runs.
+// The open session: the functions of the stack it was opened with, the libcurl handle that keeps
+// the connection, the proxy resolver, and what the callbacks gather while an exchange runs.
 struct HttpRequest::Session {
-  std::unique_ptr<CURL, CurlFree> curl;
-  std::unique_ptr<pxProxyFactory, ProxyFree> proxies;
-  std::unique_ptr<curl_slist, CurlFree> headers;
+  explicit Session(const HttpStack& stack)
+      : api(stack.Curl()),
+        px(stack.Proxy()),
+        curl(nullptr, {api.easy_cleanup}),
+        proxies(nullptr, {px.factory_free}),
+        headers(nullptr, {api.slist_free_all}) {}
+
+  const CurlFunctions api;
+  const ProxyFunctions px;
+  Owned<CURL> curl;
+  Owned<pxProxyFactory> proxies;
+  Owned<curl_slist> headers;
   std::string url;  // as rebuilt from the parsed parts
   char error[CURL_ERROR_SIZE] = {};
   // Gathered during one exchange.
@@ -237,38 +236,40 @@ std::int32_t HttpRequest::HttpConnect() {
 
 bool HttpRequest::HttpOpenSession() {
   LogScope log("HttpRequest::HttpOpenSession");
-  if (!GlobalInit()) {
-    log.Message("curl_global_init failed");
+  const HttpStack& stack = CurrentHttpStack();
+  if (!stack.Ok()) {
+    log.Message(stack.Failure().c_str());
     return false;
   }
-  auto session = std::make_unique<Session>();
-  session->curl.reset(curl_easy_init());
+  auto session = std::make_unique<Session>(stack);
+  const CurlFunctions& api = session->api;
+  session->curl.reset(api.easy_init());
   if (!session->curl) {
     log.Message("curl_easy_init failed");
     return false;
   }
   // Without a resolver every request goes out directly.
-  session->proxies.reset(px_proxy_factory_new());
+  session->proxies.reset(session->px.factory_new());
   if (!session->proxies) log.Message("px_proxy_factory_new failed");
 
   CURL* curl = session->curl.get();
   const std::string agent(kUserAgent);
-  bool ok = curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, session->error) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Session::OnBody) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_WRITEDATA, session.get()) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Session::OnHeader) == CURLE_OK &&
-            curl_easy_setopt(curl, CURLOPT_HEADERDATA, session.get()) == CURLE_OK;
+  bool ok = api.easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_ERRORBUFFER, session->error) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Session::OnBody) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_WRITEDATA, session.get()) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Session::OnHeader) == CURLE_OK &&
+            api.easy_setopt(curl, CURLOPT_HEADERDATA, session.get()) == CURLE_OK;
   if (const char* caFile = std::getenv(kCaFileVariable); caFile != nullptr && *caFile != '\0') {
     log.Text("caFile", caFile);
-    ok = ok && curl_easy_setopt(curl, CURLOPT_CAINFO, caFile) == CURLE_OK;
+    ok = ok && api.easy_setopt(curl, CURLOPT_CAINFO, caFile) == CURLE_OK;
   }
   if (!ok) {
     log.Message("Session options refused");
@@ -286,20 +287,21 @@ bool HttpRequest::HttpConnectServer() {
   url += "/" + m_relativePath;
 
   // libcurl must see the same host as the URL check did.
-  std::unique_ptr<CURLU, CurlFree> parsed(curl_url());
+  const CurlFunctions& api = m_session->api;
+  const Owned<CURLU> parsed(api.url(), {api.url_cleanup});
   char* hostText = nullptr;
-  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
-      curl_url_get(parsed.get(), CURLUPART_HOST, &hostText, 0) != CURLUE_OK) {
+  if (!parsed || api.url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
+      api.url_get(parsed.get(), CURLUPART_HOST, &hostText, 0) != CURLUE_OK) {
     log.Message("URL refused by the transport");
     return false;
   }
-  const std::unique_ptr<char, CurlFree> host(hostText);
+  const Owned<char, void> host(hostText, {api.free});
   if (!EqualNoCase(host.get(), m_serverName)) {
     log.Message("Host name is ambiguous");
     return false;
   }
   m_session->url = std::move(url);
-  if (curl_easy_setopt(m_session->curl.get(), CURLOPT_URL, m_session->url.c_str()) != CURLE_OK) {
+  if (api.easy_setopt(m_session->curl.get(), CURLOPT_URL, m_session->url.c_str()) != CURLE_OK) {
     log.Message("URL refused by the transport");
     return false;
   }
@@ -314,11 +316,12 @@ bool HttpRequest::HttpOpenRequest() {
     log.Message("No session");
     return false;
   }
+  const CurlFunctions& api = m_session->api;
   CURL* curl = m_session->curl.get();
   const long timeOut = static_cast<long>(m_dwTimeOut);
-  if (curl_easy_setopt(curl, CURLOPT_POST, 1L) != CURLE_OK ||
-      curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeOut) != CURLE_OK ||
-      curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeOut) != CURLE_OK) {
+  if (api.easy_setopt(curl, CURLOPT_POST, 1L) != CURLE_OK ||
+      api.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, timeOut) != CURLE_OK ||
+      api.easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeOut) != CURLE_OK) {
     log.Message("Request options refused");
     return false;
   }
@@ -330,8 +333,9 @@ void HttpRequest::HttpSetProxyOptions() {
   LogScope log("HttpRequest::HttpSetProxyOptions");
   std::string proxy;
   if (m_session->proxies) {
-    const std::unique_ptr<char*, ProxyFree> answer(
-        px_proxy_factory_get_proxies(m_session->proxies.get(), m_session->url.c_str()));
+    const ProxyFunctions& px = m_session->px;
+    const Owned<char*> answer(px.get_proxies(m_session->proxies.get(), m_session->url.c_str()),
+                              {px.free_proxies});
     if (answer && answer.get()[0] != nullptr) {
       log.Text("Proxy", answer.get()[0]);
       proxy = CurlProxyOf(answer.get()[0]);
@@ -341,19 +345,20 @@ void HttpRequest::HttpSetProxyOptions() {
   }
   // An empty proxy is a direct connection: libcurl then also leaves its own environment
   // lookup alone, libproxy having read the same variables already.
-  if (curl_easy_setopt(m_session->curl.get(), CURLOPT_PROXY, proxy.c_str()) != CURLE_OK) {
+  if (m_session->api.easy_setopt(m_session->curl.get(), CURLOPT_PROXY, proxy.c_str()) != CURLE_OK) {
     log.Message("Error: setting the proxy failed");
   }
 }
 
 bool HttpRequest::HttpAddRequestHeaders() {
   LogScope log("HttpRequest::HttpAddRequestHeaders");
+  const CurlFunctions& api = m_session->api;
   if (!m_session->headers) {
     curl_slist* list = nullptr;
     for (const char* header : kRequestHeaders) {
-      curl_slist* next = curl_slist_append(list, header);
+      curl_slist* next = api.slist_append(list, header);
       if (next == nullptr) {
-        curl_slist_free_all(list);
+        api.slist_free_all(list);
         log.Message("curl_slist_append failed");
         return false;
       }
@@ -361,20 +366,21 @@ bool HttpRequest::HttpAddRequestHeaders() {
     }
     m_session->headers.reset(list);
   }
-  return curl_easy_setopt(m_session->curl.get(), CURLOPT_HTTPHEADER, m_session->headers.get()) ==
+  return api.easy_setopt(m_session->curl.get(), CURLOPT_HTTPHEADER, m_session->headers.get()) ==
          CURLE_OK;
 }
 
 bool HttpRequest::HttpSendRequest() {
   LogScope log("HttpRequest::HttpSendRequest");
+  const CurlFunctions& api = m_session->api;
   CURL* curl = m_session->curl.get();
   if (m_requestBody.empty()) {
     log.Message("Request body is empty");
     return false;
   }
-  if (curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                       static_cast<curl_off_t>(m_requestBody.size())) != CURLE_OK ||
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, m_requestBody.data()) != CURLE_OK) {
+  if (api.easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                      static_cast<curl_off_t>(m_requestBody.size())) != CURLE_OK ||
+      api.easy_setopt(curl, CURLOPT_POSTFIELDS, m_requestBody.data()) != CURLE_OK) {
     log.Message("Request body refused");
     return false;
   }
@@ -384,9 +390,9 @@ bool HttpRequest::HttpSendRequest() {
   m_session->cacheControl.reset();
   m_session->pragma.reset();
   m_session->error[0] = '\0';
-  const CURLcode code = curl_easy_perform(curl);
+  const CURLcode code = api.easy_perform(curl);
   if (code != CURLE_OK) {
-    const char* text = m_session->error[0] != '\0' ? m_session->error : curl_easy_strerror(code);
+    const char* text = m_session->error[0] != '\0' ? m_session->error : api.easy_strerror(code);
     log.Message("curl_easy_perform failed");
     log.Number("error", static_cast<std::int32_t>(code));
     log.Text("text", text);
@@ -398,7 +404,7 @@ bool HttpRequest::HttpSendRequest() {
     return false;
   }
   long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   log.Number("status", static_cast<std::int32_t>(status));
   return true;
 }

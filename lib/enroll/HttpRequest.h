@@ -11,6 +11,8 @@
 // from libproxy, asked again for every request: environment variables, desktop settings, PAC
 // scripts and WPAD. What libproxy cannot tell (no answer, an unknown kind of proxy) means a direct
 // connection.
+// Neither library is linked: both are opened at the first connection of the process (HttpStack),
+// and without them HttpConnect fails like any other failure to open the session.
 //
 // The URL rules are the client's own, not libcurl's: "https://" or "http://", then the host, an
 // optional ":port" and a "/" that must follow the host; everything after that "/" is the path.

@@ -16,6 +16,7 @@
 
 #include "engine/PasscodeTime.h"
 #include "enroll/HttpRequest.h"
+#include "enroll/HttpStack.h"
 #include "ov/ov_api.h"
 #include "storage/OVEngineStore.h"
 #include "support/ApiPasscode.h"
@@ -278,6 +279,66 @@ TEST_F(AutoEnrollment, LogNamesTheFailureAndNoSecret) {
     EXPECT_EQ(log.find(secret), std::string::npos) << secret;
   }
 }
+
+struct MissingLibrary {
+  const char* name;
+  const char* curlLibrary;
+  const char* proxyLibrary;
+  const char* logged;  // what the diagnostic log must say about it
+};
+
+void PrintTo(const MissingLibrary& m, std::ostream* os) { *os << m.name; }
+
+class MissingHttpLibrary : public AutoEnrollment,
+                           public ::testing::WithParamInterface<MissingLibrary> {};
+
+// Without libcurl or libproxy (or with a library of that name that lacks their functions) an
+// enrollment against a working server fails like any other failed connection, the log names the
+// library, and the token can be enrolled once the libraries are there. In a child process, which
+// can load the logging library.
+TEST_P(MissingHttpLibrary, FailsTheEnrollmentAndNamesTheLibrary) {
+  const MissingLibrary& m = GetParam();
+  const auto server = Start();
+  ASSERT_TRUE(server->Ok()) << server->Error();
+  const auto logFile = ov::test::PrivateHome::Root() / (std::string(m.name) + ".log");
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("BRISEL_LOG", logFile.c_str(), 1);
+    if (dlopen(OV_BRISEL_PATH, RTLD_NOW | RTLD_GLOBAL) == nullptr) _exit(10);
+    // A name of its own: the token stays enrolled in a store the cases may share.
+    const std::string token = std::string("Offline ") + m.name;
+    if (OV_CreateInstanceA(token.c_str(), 0) != OV_OK) _exit(11);
+    const std::string url = server->Url();
+    int32_t minLength = 0, maxLength = 0, complexity = 0;
+    {
+      const ov::ScopedHttpStack stack(m.curlLibrary, m.proxyLibrary);
+      if (OV_PerformAutoEnrollmentA(url.c_str(), "dave", "password1", nullptr, nullptr, 20,
+                                    &minLength, &maxLength,
+                                    &complexity) != OV_ERR_OPERATION_FAILED) {
+        _exit(12);
+      }
+    }
+    if (Enroll(url, "dave", "password1").result != OV_OK) _exit(13);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  EXPECT_EQ(server->Events("request").size(), 2u) << "only the enrollment with the libraries";
+  const std::string log = ov::test::ReadFile(logFile);
+  EXPECT_NE(log.find(m.logged), std::string::npos) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, MissingHttpLibrary,
+    ::testing::Values(MissingLibrary{"no_curl", "libcurl-absent.so.4", ov::HttpStack::kProxyLibrary,
+                                     "Cannot load libcurl-absent.so.4"},
+                      MissingLibrary{"no_proxy", ov::HttpStack::kCurlLibrary,
+                                     "libproxy-absent.so.1", "Cannot load libproxy-absent.so.1"},
+                      MissingLibrary{"curl_without_its_functions", ov::HttpStack::kProxyLibrary,
+                                     ov::HttpStack::kProxyLibrary,
+                                     "libproxy.so.1 has no function curl_"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct Failure {
   const char* name;
