@@ -21,11 +21,13 @@
 #include "app/Theme.h"
 #include "app/TokenRecords.h"
 #include "app/screens/ActivationCodeDialog.h"
+#include "app/screens/AutoEnrollmentCredentials.h"
 #include "app/screens/BlackPortionDialog.h"
 #include "app/screens/EnrollmentDialog.h"
 #include "app/screens/PinOperationDialog.h"
 #include "app/screens/TokenInformation.h"
 #include "app/screens/TokenListDialog.h"
+#include "app/screens/TokenNameOperationDialog.h"
 #include "app/screens/WelcomeMessageDialog.h"
 #include "app/widgets/ButtonST.h"
 #include "app/widgets/DualDialogWrapper.h"
@@ -98,6 +100,7 @@ const std::vector<CancelRoute>& CancelRoutes() {
       {Cancel::kToWelcome, A::ClearToWelcome, 0, 0},
       {Cancel::kAbort, A::Abort, 0, -1},
       {Cancel::kExitOnSingleToken, A::ExitOnSingleToken, 0, -1},
+      {Cancel::kSoftPinConfirmCancelled, A::PopShowReset, 1, -1},
   };
   return routes;
 }
@@ -254,6 +257,15 @@ void MainWindow::buildScreens() {
   for (const auto& [code, name] : pinScreens) {
     add(code, new PinOperationDialog(self, QString::fromLatin1(name)));
   }
+  add(C::kTokenName, new TokenNameOperationDialog(self, QStringLiteral("tokenName")));
+  add(C::kCredentials, new AutoEnrollmentCredentials(self, QStringLiteral("credentials")));
+  add(C::kSoftPin, new AutoEnrollmentCredentials(self, QStringLiteral("softPin")));
+  add(C::kSoftPinConfirm, new AutoEnrollmentCredentials(self, QStringLiteral("softPinConfirm")));
+  for (const auto& [code, screen] : m_screens) {
+    connect(screen, &RHGenericChildDialog::busyEnded, this, [this] {
+      if (m_closeWhenIdle) finish(0, false);
+    });
+  }
 }
 
 RHGenericChildDialog* MainWindow::screenFor(int code) const {
@@ -287,6 +299,8 @@ void MainWindow::start() {
       screenFor(C::kPortalUrl) != nullptr) {
     static_cast<PinOperationDialog*>(screenFor(C::kPortalUrl))
         ->setURLEnrollmentString(m_strEnrollmentString);
+    static_cast<TokenNameOperationDialog*>(screenFor(C::kTokenName))
+        ->setAutoEnrollmentByURLMode(true);
     WipeQString(m_strEnrollmentString);
     CallChildDialog(C::kTokenName);
     return;
@@ -504,11 +518,14 @@ void MainWindow::OnCancelMsg(int code) {
     case CancelAction::PopShowPinMismatch:
     case CancelAction::PopShowPinRefused:
     case CancelAction::PopShowSoftPinReset:
+    case CancelAction::PopShowReset:
       popAndShowActivewindow(route->count, false, false);
       if (m_pActiveChildDlg != nullptr) {
         m_pActiveChildDlg->ShowChildDialog(true);
         if (route->action == CancelAction::PopShowPinRefused) {
           m_pActiveChildDlg->showInvalidPINError();
+        } else if (route->action == CancelAction::PopShowReset) {
+          m_pActiveChildDlg->ResetForReentry();
         } else {
           m_pActiveChildDlg->showErrorMessage();
         }
@@ -565,6 +582,8 @@ void MainWindow::OnTitleIndicatorMsg(int code) {
 void MainWindow::OnBnClickedBackBtn() {
   AppLog log("COrvantiDlg::OnBnClickedBackBtn");
   if (m_finished || m_pActiveChildDlg == nullptr || !m_btnBack->isVisible()) return;
+  // Nothing is left while work on another thread still reads what this screen handed it.
+  if (m_pActiveChildDlg->isBusy()) return;
   const int active = activeScreenCode();
   // Indicator B marks information on screen; it goes with whichever information screen is left.
   if (active == C::kApplicationInfo || active == C::kTokenInfo || active == C::kInactiveTokenInfo) {
@@ -625,6 +644,13 @@ void MainWindow::finish(int exitCode, bool showError) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   AppLog log("COrvantiDlg::OnClose");
+  if (m_pActiveChildDlg != nullptr && m_pActiveChildDlg->isBusy()) {
+    // The enrollment under way ends first; then the window closes by itself.
+    log.Message("Close deferred until the enrollment ends");
+    m_closeWhenIdle = true;
+    event->ignore();
+    return;
+  }
   event->accept();
   finish(0, false);
 }

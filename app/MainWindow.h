@@ -46,7 +46,8 @@ enum class CancelAction {
   EnrollmentMethod,     // continue with the enrollment choice
   PopShowPinMismatch,   // back to the PIN screen below, which says the PINs differ
   PopShowPinRefused,    // back to the PIN screen below, which says the PIN was refused
-  PopShowSoftPinReset,  // back to the credentials screen below, reset
+  PopShowSoftPinReset,  // back to the soft-PIN screen below, which says the PINs differ
+  PopShowReset,         // back to the screen below, emptied for another try
   Exit,                 // the user leaves the application
   ReturnToList,
   ClearToWelcome,
@@ -149,6 +150,7 @@ class MainWindow : public QWidget {
   std::deque<RHGenericChildDialog*> childObjs;
   bool m_bBackListMode = false;
   bool m_finished = false;
+  bool m_closeWhenIdle = false;  // the window was closed while a screen was busy
   QString m_strDefaultTitle;
   QString m_strEnrollmentString;
 };

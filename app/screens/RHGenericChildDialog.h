@@ -72,7 +72,14 @@ class RHGenericChildDialog : public QWidget {
   virtual bool onEscape() { return false; }
   // The widget to focus when the screen is shown.
   virtual QWidget* initialFocus() const { return nullptr; }
+  // True while the screen waits for work on another thread: the window is not left meanwhile.
+  virtual bool isBusy() const { return false; }
 
+ signals:
+  // The work isBusy() waited for has ended.
+  void busyEnded();
+
+ public:
  protected:
   virtual void OnInitDialog() {}
   virtual void OnDestroy() {}

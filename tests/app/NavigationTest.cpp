@@ -109,7 +109,7 @@ class NavigationTest : public QObject {
     for (const CancelRoute& route : CancelRoutes()) {
       QTest::newRow(QByteArray::number(route.code).constData()) << route.code;
     }
-    QTest::newRow("81, no action") << Cancel::kSoftPinConfirmCancelled;
+    QTest::newRow("99, no action") << 99;
   }
   void cancelCodes() {
     QFETCH(int, code);
@@ -148,6 +148,7 @@ class NavigationTest : public QObject {
       case CancelAction::PopShowPinMismatch:
       case CancelAction::PopShowPinRefused:
       case CancelAction::PopShowSoftPinReset:
+      case CancelAction::PopShowReset:
         QCOMPARE(window->stackDepth(), 3);
         QCOMPARE(window->getActiveChildDlg(), screens[3]);
         QVERIFY(screens[3]->isVisible());

@@ -382,7 +382,7 @@ class ScreensTest : public QObject {
         static_cast<DualDialogWrapper*>(window->getActiveChildDlg())->second());
     sideBar->OnBnClickedBlackDlgChangeTokenNameBtn();
     Drain();
-    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    QCOMPARE(window->activeScreenCode(), enabled ? Continue::kTokenName : Continue::kTokenList);
   }
 };
 

@@ -1,0 +1,67 @@
+// Automatic enrollment on a worker thread, so the window stays responsive while the server is
+// asked. The worker owns copies of everything it sends (URL, user ID, password, soft PIN), wipes
+// them when it is done, calls the library once, and reports back only by posting an
+// EnrollmentFinishedEvent to its receiver. While it runs the user interface makes no library call
+// (the library refuses a second caller at once); its destructor waits for the thread.
+#pragma once
+
+#include <QEvent>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+class QObject;
+
+namespace ov::app {
+
+struct EnrollmentRequest {
+  std::wstring url;
+  std::wstring userId;
+  std::wstring password;
+  std::wstring softPin;  // empty: none
+  int32_t softPinMinLength = 0;
+  int32_t softPinMaxLength = 0;
+  int32_t softPinComplexity = 0;
+
+  EnrollmentRequest() = default;
+  EnrollmentRequest(EnrollmentRequest&&) = default;
+  EnrollmentRequest& operator=(EnrollmentRequest&&) = default;
+  ~EnrollmentRequest();
+};
+
+struct EnrollmentOutcome {
+  int32_t result = 0;
+  int32_t softPinMinLength = 0;
+  int32_t softPinMaxLength = 0;
+  int32_t softPinComplexity = 0;
+};
+
+class EnrollmentFinishedEvent : public QEvent {
+ public:
+  explicit EnrollmentFinishedEvent(const EnrollmentOutcome& outcome)
+      : QEvent(Type()), m_outcome(outcome) {}
+  const EnrollmentOutcome& outcome() const { return m_outcome; }
+  static QEvent::Type Type();
+
+ private:
+  EnrollmentOutcome m_outcome;
+};
+
+class EnrollmentWorker {
+ public:
+  EnrollmentWorker() = default;
+  ~EnrollmentWorker() { join(); }
+  EnrollmentWorker(const EnrollmentWorker&) = delete;
+  EnrollmentWorker& operator=(const EnrollmentWorker&) = delete;
+
+  // Starts the exchange; the outcome arrives at `receiver` as an EnrollmentFinishedEvent.
+  void start(QObject* receiver, EnrollmentRequest request);
+  // Waits for a thread that has finished or is finishing.
+  void join();
+  bool running() const { return m_thread.joinable(); }
+
+ private:
+  std::thread m_thread;
+};
+
+}  // namespace ov::app

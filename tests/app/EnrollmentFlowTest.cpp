@@ -1,0 +1,393 @@
+// Whole flows from the first screen to a passcode, through the real library and the project's
+// HTTPS enrollment server: manual enrollment, automatic enrollment for each kind of token, the
+// soft PIN, failures, the worker thread, and a start with an enrollment string.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <memory>
+
+#include "app/MainWindow.h"
+#include "app/Navigation.h"
+#include "app/Strings.h"
+#include "app/TokenRecords.h"
+#include "app/screens/RHGenericChildDialog.h"
+#include "app/screens/TokenListDialog.h"
+#include "app/widgets/CustomListCtrl.h"
+#include "app/widgets/DualDialogWrapper.h"
+#include "engine/PasscodeTime.h"
+#include "support/EnrollmentServer.h"
+#include "tests/app/AppTestSupport.h"
+
+using namespace ov::app;
+using ov::test::Drain;
+using ov::test::EnrollmentServer;
+
+namespace {
+
+const std::string kPinPolicy = ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"pwdlen", 6}});
+const std::string kEventPolicy = ov::test::Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
+const std::string kTimePolicy =
+    ov::test::Formulate({{"mode", 1}, {"pinlen", 0}, {"pwdlen", 6}, {"tstick", 30}});
+const std::string kChallengePolicy =
+    ov::test::Formulate({{"mode", 2}, {"pinlen", 0}, {"pwdlen", 8}, {"challlen", 8}});
+
+std::string UsersJson() {
+  auto user = [](const char* name, const std::string& policy, const char* extra = "") {
+    return std::string("{\"user\": \"") + name + "\", \"password\": \"pw-" + name +
+           "\", \"policy\": \"" + policy + "\", \"serial\": \"SN-" + name + "\"" + extra + "}";
+  };
+  return "[" + user("alice", kPinPolicy) + ", " + user("dave", kEventPolicy) + ", " +
+         user("erin", kTimePolicy) + ", " + user("frank", kChallengePolicy) + ", " +
+         user("bob", kEventPolicy,
+              ", \"minlen\": \"4\", \"maxlen\": \"8\", \"alphanum\": \"true\"") +
+         "]";
+}
+
+QString Base64Lines(const QString& lines) { return QString::fromLatin1(lines.toUtf8().toBase64()); }
+
+}  // namespace
+
+class EnrollmentFlowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<ov::test::AppEnvironment> env;
+  std::unique_ptr<MainWindow> window;
+  QList<int> exits;
+  std::string users;
+
+  std::unique_ptr<EnrollmentServer> startServer(std::vector<std::string> arguments = {}) {
+    arguments.insert(arguments.begin(), {"--users", users});
+    auto server = std::make_unique<EnrollmentServer>(arguments);
+    if (server->Ok()) setenv("OV_ENROLL_CA_FILE", server->CaFile().c_str(), 1);
+    return server;
+  }
+  void openWindow(const QString& enrollment = {}) {
+    window = std::make_unique<MainWindow>();
+    connect(window.get(), &MainWindow::exitRequested, this, [this](int code) { exits << code; });
+    window->setEnrollmentString(enrollment);
+    window->start();
+    window->show();
+    Drain();
+  }
+  template <typename T>
+  T* visible(const char* name) const {
+    for (T* widget : window->findChildren<T*>(name)) {
+      if (widget->isVisible()) return widget;
+    }
+    return nullptr;
+  }
+  void click(const char* name) {
+    QAbstractButton* button = visible<QAbstractButton>(name);
+    QVERIFY2(button != nullptr, name);
+    button->click();
+    Drain();
+  }
+  void fill(const char* name, const QString& text) {
+    QLineEdit* edit = visible<QLineEdit>(name);
+    QVERIFY2(edit != nullptr, name);
+    edit->setText(text);
+  }
+  // Types into the screen's one edit box and presses Enter.
+  void enter(const QString& text, const char* name = "edit") {
+    QLineEdit* edit = visible<QLineEdit>(name);
+    QVERIFY2(edit != nullptr, name);
+    edit->setText(text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    Drain();
+  }
+  // Waits for the enrollment's worker to report back.
+  void waitForWorker() {
+    QTRY_VERIFY_WITH_TIMEOUT(!window->getActiveChildDlg()->isBusy(), 30000);
+    Drain();
+  }
+  QString text(const char* name) const {
+    auto* label = visible<QLabel>(name);
+    return label != nullptr ? label->text() : QString();
+  }
+  std::string shownCode() const { return text("code").toStdString(); }
+  void newTokenToTheChoice() {
+    QCOMPARE(window->activeScreenCode(), Continue::kWelcome);
+    click("mainButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenName);
+    QCOMPARE(visible<QLineEdit>("edit")->text(), QStringLiteral("Kelsa Orvanti"));
+    click("activateButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+  }
+  // Token name, choice, URL and credentials of an automatic enrollment.
+  void enrollAutomatically(const EnrollmentServer& server, const QString& user) {
+    newTokenToTheChoice();
+    click("autoButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kPortalUrl);
+    enter(QString::fromStdString(server.Url()));
+    QCOMPARE(window->activeScreenCode(), Continue::kCredentials);
+    fill("firstEdit", user);
+    fill("passwordEdit", "pw-" + user);
+    click("continueButton");
+  }
+  std::vector<uint8_t> provisionedKey(const EnrollmentServer& server) const {
+    const auto provisioned = server.Events("provisioned");
+    if (provisioned.empty()) return {};
+    return ov::test::FromHex(EnrollmentServer::JsonValue(provisioned.back(), "k_token"));
+  }
+  int32_t tokenState(const char* name) {
+    OV_ReleaseInstance();
+    if (OV_CreateInstanceA(name, 0) != OV_OK) return 0;
+    return ov::test::OpenTokenState();
+  }
+
+ private slots:
+  void initTestCase() {
+    setenv("no_proxy", "127.0.0.1", 1);
+    setenv("NO_PROXY", "127.0.0.1", 1);
+    const auto path = ov::test::PrivateHome::Root() / "enrollment-users.json";
+    std::ofstream(path) << UsersJson();
+    users = path.string();
+  }
+  void init() {
+    env = std::make_unique<ov::test::AppEnvironment>();
+    QCOMPARE(env->initialized, OV_OK);
+    exits.clear();
+    Shared().g_bShowEnrollmentChoiceText = true;
+  }
+  void cleanup() {
+    window.reset();
+    env.reset();
+    unsetenv("OV_ENROLL_CA_FILE");
+  }
+
+  void manualEnrollmentFromTheWelcomeToThePasscode_data() {
+    QTest::addColumn<QString>("policy");
+    QTest::addColumn<QString>("pin");
+    QTest::addColumn<int>("digits");
+    QTest::newRow("no PIN") << QString::fromStdString(kEventPolicy) << "" << 8;
+    QTest::newRow("with a PIN") << QString::fromStdString(kPinPolicy) << "2580" << 6;
+  }
+  void manualEnrollmentFromTheWelcomeToThePasscode() {
+    QFETCH(QString, policy);
+    QFETCH(QString, pin);
+    QFETCH(int, digits);
+    openWindow();
+    newTokenToTheChoice();
+    QCOMPARE(text("text"), Str(147));
+    click("manualButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kPolicyString);
+    enter(policy);
+    QCOMPARE(window->activeScreenCode(), Continue::kActivationCode);
+    const std::string code = text("code").toStdString();
+    const auto key = ov::test::ActivationKey(code, policy.toStdString());
+    click("continueButton");
+    if (!pin.isEmpty()) {
+      QCOMPARE(window->activeScreenCode(), Continue::kSetPin);
+      enter(pin);
+      enter(pin);
+    }
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(shownCode(), ov::test::Hotp(key, 0, digits));
+    QCOMPARE(window->findChild<QLabel*>("titleLabel")->text(), QStringLiteral("Kelsa Orva..."));
+  }
+
+  void activateLaterThenActivateFromTheInactiveScreen() {
+    openWindow();
+    click("mainButton");
+    enter("Spare");  // Enter on the name is Activate; go back and use Activate Later instead
+    QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+    click("cancelButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    click("addRenameButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenName);
+    QCOMPARE(visible<QLineEdit>("edit")->text(), QStringLiteral("Kelsa Orvanti"));
+    fill("edit", "spare");
+    click("activateLaterButton");
+    QCOMPARE(text("errorText"), Str(191));  // "Spare" exists, in other letters
+    fill("edit", "Later");
+    click("activateLaterButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    QCOMPARE(tokenState("Later"), int32_t{INSTALLED_STATE});
+    OV_ReleaseInstance();
+    auto* list = static_cast<TokenListDialog*>(
+        static_cast<DualDialogWrapper*>(window->getActiveChildDlg())->first());
+    for (int row = 0; row < list->list()->topLevelItemCount(); ++row) {
+      if (list->list()->topLevelItem(row)->text(0) == "Later") list->OnLvnItemchangedList1(row);
+    }
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kInactiveToken);
+    click("mainButton");  // Activate
+    QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+    click("manualButton");
+    enter(QString::fromStdString(kEventPolicy));
+    const std::string code = text("code").toStdString();
+    click("continueButton");
+    QCOMPARE(shownCode(), ov::test::Hotp(ov::test::ActivationKey(code, kEventPolicy), 0, 8));
+  }
+
+  void automaticEnrollment_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("pin");
+    QTest::addColumn<QString>("challenge");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<bool>("timeBased");
+    QTest::newRow("with a PIN") << "alice"
+                                << "2580"
+                                << "" << 6 << false;
+    QTest::newRow("without a PIN") << "dave"
+                                   << ""
+                                   << "" << 8 << false;
+    QTest::newRow("time-based") << "erin"
+                                << ""
+                                << "" << 6 << true;
+    QTest::newRow("challenge-response") << "frank"
+                                        << ""
+                                        << "12345678" << 8 << false;
+  }
+  void automaticEnrollment() {
+    QFETCH(QString, user);
+    QFETCH(QString, pin);
+    QFETCH(QString, challenge);
+    QFETCH(int, digits);
+    QFETCH(bool, timeBased);
+    const auto server = startServer();
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    const int64_t step = 25110506;
+    env->clock.now = ov::kTimeStepBaseUnixSeconds + 30 * step + 5;
+    openWindow();
+    enrollAutomatically(*server, user);
+    QVERIFY(!visible<QAbstractButton>("continueButton"));  // hidden while the worker runs
+    waitForWorker();
+    const auto key = provisionedKey(*server);
+    QVERIFY(!key.empty());
+    if (!pin.isEmpty()) {
+      QCOMPARE(window->activeScreenCode(), Continue::kSetPin);
+      enter(pin);
+      enter(pin);
+    }
+    if (!challenge.isEmpty()) {
+      QCOMPARE(window->activeScreenCode(), Continue::kChallenge);
+      enter(challenge);
+    }
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    if (!challenge.isEmpty()) return;  // the OCRA value itself is checked with the PIN screens
+    QCOMPARE(shownCode(), ov::test::Hotp(key, timeBased ? step : 0, digits));
+    QVERIFY(Shared().g_szPassword.empty());
+  }
+
+  void softPinRuleConfirmationAndCancel() {
+    const auto server = startServer();
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    openWindow();
+    enrollAutomatically(*server, "bob");
+    waitForWorker();
+    QCOMPARE(window->activeScreenCode(), Continue::kSoftPin);
+    QCOMPARE(text("softPinRule"), Str(216, 4, 8));
+    QCOMPARE(visible<QLineEdit>("firstEdit")->maxLength(), 8);
+    enter("abcd", "firstEdit");  // no digit, no capital
+    QCOMPARE(text("errorText"), Str(171));
+    enter("Abc1", "firstEdit");
+    QCOMPARE(window->activeScreenCode(), Continue::kSoftPinConfirm);
+    click("cancelButton");  // back to the soft PIN, emptied
+    QCOMPARE(window->activeScreenCode(), Continue::kSoftPin);
+    QVERIFY(visible<QLineEdit>("firstEdit")->text().isEmpty());
+    enter("Abc1", "firstEdit");
+    enter("Abc2", "firstEdit");  // not the same
+    QCOMPARE(window->activeScreenCode(), Continue::kSoftPin);
+    QCOMPARE(text("errorText"), Str(215));
+    enter("Abc1", "firstEdit");
+    enter("Abc1", "firstEdit");
+    waitForWorker();
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    const auto provisioned = server->Events("provisioned");
+    QCOMPARE(provisioned.size(), std::size_t{1});
+    QCOMPARE(EnrollmentServer::JsonValue(provisioned[0], "soft_pin"), std::string("Abc1"));
+    QCOMPARE(shownCode(), ov::test::Hotp(provisionedKey(*server), 0, 8));
+    QVERIFY(Shared().g_szSoftPin.empty());
+  }
+
+  void failedEnrollmentShowsItsTextOnceAndChangesNothing_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("wrong password") << QStringList{} << "wrong";
+    QTest::newRow("untrusted certificate")
+        << QStringList{"--certificate", "untrusted"} << "pw-dave";
+    QTest::newRow("server fault") << QStringList{"--misbehave", "wrong-mac"} << "pw-dave";
+  }
+  void failedEnrollmentShowsItsTextOnceAndChangesNothing() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, password);
+    std::vector<std::string> switches;
+    for (const QString& a : arguments) switches.push_back(a.toStdString());
+    const auto server = startServer(switches);
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    openWindow();
+    newTokenToTheChoice();
+    click("autoButton");
+    enter(QString::fromStdString(server->Url()));
+    fill("firstEdit", "dave");
+    fill("passwordEdit", password);
+    click("continueButton");
+    waitForWorker();
+    QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+    QCOMPARE(text("text"), Str(189));
+    QCOMPARE(tokenState("Kelsa Orvanti"), int32_t{INSTALLED_STATE});
+    QCOMPARE(CountTokens(), 1);
+    QVERIFY(exits.isEmpty());
+    // The failure is told once: the next showing has the usual text.
+    OV_ReleaseInstance();
+    QCOMPARE(OV_CreateInstanceA("Kelsa Orvanti", 0), OV_OK);
+    click("autoButton");
+    window->findChild<QAbstractButton*>("backButton")->click();
+    Drain();
+    QCOMPARE(text("text"), Str(147));
+  }
+
+  void theWindowServesAndStaysWhileTheWorkerRuns() {
+    const auto server = startServer({"--misbehave", "slow-hello", "--delay", "1.5"});
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    openWindow();
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(50);
+    enrollAutomatically(*server, "dave");
+    QVERIFY(window->getActiveChildDlg()->isBusy());
+    window->close();  // deferred: the worker still reads what the screen handed it
+    window->findChild<QAbstractButton*>("backButton")->click();  // refused for the same reason
+    Drain();
+    QVERIFY(exits.isEmpty());
+    QCOMPARE(window->activeScreenCode(), Continue::kCredentials);
+    QTRY_VERIFY(ticks >= 10);  // the event loop kept serving
+    QVERIFY(window->getActiveChildDlg()->isBusy());
+    QTRY_COMPARE_WITH_TIMEOUT(exits, QList<int>{0}, 30000);  // and the close came once it ended
+    QCOMPARE(server->Events("provisioned").size(), std::size_t{1});
+  }
+
+  void startWithAnEnrollmentString_data() {
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<int>("screen");
+    QTest::newRow("URL only: the credentials") << "EnrollmentURL=%1" << Continue::kCredentials;
+    QTest::newRow("URL, user and passphrase: enrolled at once")
+        << "EnrollmentURL=%1\r\nUserID=dave\r\nPassphrase=pw-dave" << Continue::kPasscode;
+  }
+  void startWithAnEnrollmentString() {
+    QFETCH(QString, lines);
+    QFETCH(int, screen);
+    const auto server = startServer();
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    ov::test::MakeActivatedToken("Existing", kEventPolicy);
+    openWindow(Base64Lines(lines.arg(QString::fromStdString(server->Url()))));
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenName);
+    click("activateButton");
+    Drain();
+    if (window->getActiveChildDlg()->isBusy()) waitForWorker();
+    QCOMPARE(window->activeScreenCode(), screen);
+    if (screen == Continue::kCredentials) {
+      QVERIFY(visible<QLineEdit>("firstEdit") && visible<QLineEdit>("passwordEdit"));
+    } else {
+      QCOMPARE(shownCode(), ov::test::Hotp(provisionedKey(*server), 0, 8));
+    }
+  }
+};
+
+OV_APP_TEST_MAIN(EnrollmentFlowTest)
+#include "EnrollmentFlowTest.moc"
