@@ -119,5 +119,22 @@ int main(int argc, char** argv) {
     });
   }
   Save(window, folder, "pin-entry");
+
+  // The enrollment screens of a new token.
+  Post(window, WM_CANCEL_MSG, Cancel::kToTokenList);
+  Post(window, WM_CONTINUE_MSG, Continue::kTokenName);
+  Save(window, folder, "token-name");
+  OV_CreateInstanceW(L"Kelsa Orvanti", 0);
+  Shared().setTokenName(L"Kelsa Orvanti");
+  Post(window, WM_CONTINUE_MSG, Continue::kEnrollmentMethod);
+  Save(window, folder, "enrollment-choice");
+  Shared().g_szEnrollmentUrl.assign(std::wstring_view(L"https://enroll.example.com/dskpp"));
+  Post(window, WM_CONTINUE_MSG, Continue::kCredentials);
+  Save(window, folder, "credentials");
+  Shared().g_nSoftPinMinLength = 4;
+  Shared().g_nSoftPinMaxLength = 8;
+  Shared().g_nSoftPinComplexity = 1;
+  Post(window, WM_CONTINUE_MSG, Continue::kSoftPin);
+  Save(window, folder, "soft-pin");
   return 0;
 }

@@ -1,8 +1,11 @@
 // Start-up and the ways out: the enrollment string of the command line, the single-instance lock
 // against a real second process, the library's life, the one-time import of the older token, and
 // the exit codes.
+#include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -192,6 +195,42 @@ class StartupTest : public QObject {
       QVERIFY(names.contains(existing == 0 ? "Kelsa Orvanti" : "Kelsa Orvanti 2"));
     }
     QCOMPARE(OV_Finalize(), OV_OK);
+  }
+
+  // Last, since the logger stays loaded: with libbrisel.so in the process the application writes
+  // its own lines, and a PIN typed or a passcode shown never reaches them.
+  void diagnosticLinesNameTheStepsAndNoSecret() {
+    const auto log = ov::test::PrivateHome::Root() / "brisel.log";
+    setenv("BRISEL_LOG", log.c_str(), 1);
+    QVERIFY(dlopen(OV_BRISEL_PATH, RTLD_NOW | RTLD_GLOBAL) != nullptr);
+    QCOMPARE(OV_InitializeW(L"KLSA_GA_8_2", 0), OV_OK);
+    ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "2580");
+    QCOMPARE(OV_Finalize(), OV_OK);
+    QString passcode;
+    const int code = run([&passcode](MainWindow* window) {
+      QLineEdit* pin = nullptr;
+      for (QLineEdit* edit : window->findChildren<QLineEdit*>("edit")) {
+        if (edit->isVisible()) pin = edit;
+      }
+      if (pin == nullptr) return;
+      pin->setText(QStringLiteral("2580"));
+      QTest::keyClick(pin, Qt::Key_Return);
+      ov::test::Drain();
+      for (QLabel* label : window->findChildren<QLabel*>("code")) {
+        if (label->isVisible()) passcode = label->text();
+      }
+      window->close();
+    });
+    QCOMPARE(code, 0);
+    QVERIFY(!passcode.isEmpty());
+    const std::string lines = ov::test::ReadFile(log);
+    for (const char* expected :
+         {"COrvantiApp::InitInstance", "COrvantiDlg::SingleTokenFlow",
+          "CPinOperationDialog::OnBnClickedContinuebtn", "EXITING_CLIENT_APPLICATION"}) {
+      QVERIFY2(lines.find(expected) != std::string::npos, expected);
+    }
+    QVERIFY(lines.find("2580") == std::string::npos);
+    QVERIFY(lines.find(passcode.toStdString()) == std::string::npos);
   }
 };
 
