@@ -3,6 +3,8 @@
 // through the public API, and a way to let posted navigation events arrive.
 #pragma once
 
+#include <openssl/hmac.h>
+
 #include <QApplication>
 #include <QStringList>
 #include <filesystem>
@@ -80,6 +82,34 @@ inline std::string NextPasscode() {
   std::vector<char> otp(static_cast<std::size_t>(length) + 1, '\0');
   if (OV_GenerateOtpA(nullptr, 0, otp.data(), &length) != OV_OK) return {};
   return otp.data();
+}
+
+// RFC 6287 with HMAC-SHA-256 for the suites the policies build: "OCRA-1:HOTP-SHA256-<d>:QN0<n>",
+// the numeric question as hexadecimal digits, left-aligned in 128 bytes.
+inline std::string Ocra(const std::vector<uint8_t>& key, int digits, int challengeLength,
+                        const std::string& question) {
+  const std::string suite =
+      "OCRA-1:HOTP-SHA256-" + std::to_string(digits) + ":QN0" + std::to_string(challengeLength);
+  std::vector<uint8_t> message(suite.begin(), suite.end());
+  message.push_back(0);
+  char hex[32] = {};
+  const unsigned long long value = std::stoull(question);
+  std::string digitsHex = value == 0 ? "" : (std::snprintf(hex, sizeof hex, "%llX", value), hex);
+  digitsHex.resize(256, '0');
+  for (std::size_t i = 0; i < digitsHex.size(); i += 2) {
+    message.push_back(static_cast<uint8_t>(std::stoi(digitsHex.substr(i, 2), nullptr, 16)));
+  }
+  uint8_t mac[32];
+  unsigned length = 0;
+  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), message.data(), message.size(), mac,
+       &length);
+  const int offset = mac[31] & 0x0F;
+  const uint32_t binary =
+      (mac[offset] & 0x7Fu) << 24 | mac[offset + 1] << 16 | mac[offset + 2] << 8 | mac[offset + 3];
+  uint32_t modulus = 1;
+  for (int i = 0; i < digits; ++i) modulus *= 10;
+  std::string code = std::to_string(binary % modulus);
+  return std::string(static_cast<std::size_t>(digits) - code.size(), '0') + code;
 }
 
 // Lets every posted event (the screens' navigation messages) arrive.

@@ -268,8 +268,10 @@ class EnrollmentFlowTest : public QObject {
       enter(challenge);
     }
     QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
-    if (!challenge.isEmpty()) return;  // the OCRA value itself is checked with the PIN screens
-    QCOMPARE(shownCode(), ov::test::Hotp(key, timeBased ? step : 0, digits));
+    const std::string expected = challenge.isEmpty()
+                                     ? ov::test::Hotp(key, timeBased ? step : 0, digits)
+                                     : ov::test::Ocra(key, digits, 8, challenge.toStdString());
+    QCOMPARE(shownCode(), expected);
     QVERIFY(Shared().g_szPassword.empty());
   }
 
@@ -302,6 +304,23 @@ class EnrollmentFlowTest : public QObject {
     QCOMPARE(EnrollmentServer::JsonValue(provisioned[0], "soft_pin"), std::string("Abc1"));
     QCOMPARE(shownCode(), ov::test::Hotp(provisionedKey(*server), 0, 8));
     QVERIFY(Shared().g_szSoftPin.empty());
+  }
+
+  // After the soft PIN only success counts: a failing second exchange is a failed enrollment.
+  void failureAfterTheSoftPinGoesBackToTheChoice() {
+    const auto server = startServer({"--misbehave", "wrong-mac"});
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    openWindow();
+    enrollAutomatically(*server, "bob");
+    waitForWorker();
+    QCOMPARE(window->activeScreenCode(), Continue::kSoftPin);
+    enter("Abc1", "firstEdit");
+    enter("Abc1", "firstEdit");
+    waitForWorker();
+    QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+    QCOMPARE(text("text"), Str(189));
+    QCOMPARE(tokenState("Kelsa Orvanti"), int32_t{INSTALLED_STATE});
+    QVERIFY(exits.isEmpty());
   }
 
   void failedEnrollmentShowsItsTextOnceAndChangesNothing_data() {

@@ -1,8 +1,6 @@
 // The PIN screen in its variants, through the real library with the test's clock: the answers of
 // the PIN check, lock-outs and their minutes, the PIN rules, setting and changing a PIN, renaming,
 // challenges, and the enrollment-string screen with the clipboard.
-#include <openssl/hmac.h>
-
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -26,34 +24,6 @@ using namespace ov::app;
 using ov::test::Drain;
 
 namespace {
-
-// RFC 6287 with HMAC-SHA-256 for the suites the policies build: "OCRA-1:HOTP-SHA256-<d>:QN0<n>",
-// the numeric question as hexadecimal digits, left-aligned in 128 bytes.
-std::string Ocra(const std::vector<uint8_t>& key, int digits, int challengeLength,
-                 const std::string& question) {
-  const std::string suite =
-      "OCRA-1:HOTP-SHA256-" + std::to_string(digits) + ":QN0" + std::to_string(challengeLength);
-  std::vector<uint8_t> message(suite.begin(), suite.end());
-  message.push_back(0);
-  char hex[32] = {};
-  const unsigned long long value = std::stoull(question);
-  std::string digitsHex = value == 0 ? "" : (std::snprintf(hex, sizeof hex, "%llX", value), hex);
-  digitsHex.resize(256, '0');
-  for (std::size_t i = 0; i < digitsHex.size(); i += 2) {
-    message.push_back(static_cast<uint8_t>(std::stoi(digitsHex.substr(i, 2), nullptr, 16)));
-  }
-  uint8_t mac[32];
-  unsigned length = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), message.data(), message.size(), mac,
-       &length);
-  const int offset = mac[31] & 0x0F;
-  const uint32_t binary =
-      (mac[offset] & 0x7Fu) << 24 | mac[offset + 1] << 16 | mac[offset + 2] << 8 | mac[offset + 3];
-  uint32_t modulus = 1;
-  for (int i = 0; i < digits; ++i) modulus *= 10;
-  std::string code = std::to_string(binary % modulus);
-  return std::string(static_cast<std::size_t>(digits) - code.size(), '0') + code;
-}
 
 OVTokenInfoW HintRecord(const wchar_t* level, int length, bool trivial, bool trivialEx) {
   OVTokenInfoW info{};
@@ -384,7 +354,7 @@ class PinScreensTest : public QObject {
     QCOMPARE(message(), Str(196, 8));
     type("12345678");
     QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
-    QCOMPARE(shownCode(), Ocra(key, 8, 8, "12345678"));
+    QCOMPARE(shownCode(), ov::test::Ocra(key, 8, 8, "12345678"));
     QCOMPARE(continueButton()->text(), Str(133));
     QTimer* lock = window->getActiveChildDlg()->findChild<QTimer*>("timer222");
     lock->start(1);
@@ -394,7 +364,7 @@ class PinScreensTest : public QObject {
     QCOMPARE(window->activeScreenCode(), Continue::kChallenge);
     QCOMPARE(window->stackDepth(), 0);
     type("87654321");
-    QCOMPARE(shownCode(), Ocra(key, 8, 8, "87654321"));
+    QCOMPARE(shownCode(), ov::test::Ocra(key, 8, 8, "87654321"));
   }
 
   void enrollmentStringScreenAndTheClipboard_data() {

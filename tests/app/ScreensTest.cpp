@@ -165,6 +165,10 @@ class ScreensTest : public QObject {
     next->click();
     QCOMPARE(visibleText("code"), QString::fromStdString(ov::test::Hotp(key, 1, 8)));
     QVERIFY(!next->isEnabled());
+    lock->start(1);
+    QTRY_VERIFY(next->isEnabled());
+    next->click();
+    QCOMPARE(visibleText("code"), QString::fromStdString(ov::test::Hotp(key, 2, 8)));
   }
 
   void timeTokenCountsDownAndShowsTheNextStepsPasscode() {
@@ -228,6 +232,20 @@ class ScreensTest : public QObject {
     Drain();
     QCOMPARE(clipboard->text(), cleared ? QString() : QStringLiteral("my own text"));
     QVERIFY(!SecretClipboard::Instance().holdsSecret());
+  }
+
+  // A passcode belongs to the token it was made for: choosing another token forgets it, so no
+  // screen can show one token's passcode under another's name.
+  void aPasscodeIsShownOnlyForItsOwnToken() {
+    Shared().setTokenName(L"First");
+    Shared().setPasscode(L"123456");
+    QCOMPARE(QString::fromStdWString(std::wstring(Shared().currentPasscode())),
+             QStringLiteral("123456"));
+    Shared().setTokenName(L"Second");
+    QVERIFY(Shared().currentPasscode().empty());
+    Shared().setTokenName(L"First");
+    QVERIFY(Shared().currentPasscode().empty());
+    QVERIFY(Shared().g_szPasscode.empty());
   }
 
   void sideBarOffersWhatTheTokenAllows() {
