@@ -12,6 +12,7 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
 #include "app/AppLog.h"
 #include "app/MessageBoxes.h"
@@ -214,39 +215,50 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_strDefaultTitle(Str
 
 MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
 
+// Screens are made the first time their code comes, so a start builds only what it shows.
 void MainWindow::buildScreens() {
   auto* self = this;
-  auto add = [&](int code, RHGenericChildDialog* screen) {
-    screen->setParent(m_placeholder);
-    m_placeholder->layout()->addWidget(screen);
-    m_screens[code] = screen;
-  };
-  auto listPair = [&](const QString& name) {
+  auto listPair = [self](const QString& name) -> RHGenericChildDialog* {
     return new DualDialogWrapper(self, name, new TokenListDialog(self, name + "List"),
                                  new BlackPortionDialog(self, name + "SideBar"));
   };
-  add(C::kWelcome, new WelcomeMessageDialog(self, QStringLiteral("welcome")));
-  add(C::kEnrollmentMethod, new EnrollmentDialog(self, QStringLiteral("enrollmentMethod")));
-  add(C::kActivationCode, new ActivationCodeDialog(self, QStringLiteral("activationCode")));
-  add(C::kTokenList, listPair(QStringLiteral("tokenListPair")));
-  m_secondListPair = listPair(QStringLiteral("tokenListPair2"));
-  m_secondListPair->setParent(m_placeholder);
-  m_placeholder->layout()->addWidget(m_secondListPair);
-  add(C::kPasscode,
-      new DualDialogWrapper(self, QStringLiteral("passcodePair"),
-                            new ActivationCodeDialog(self, QStringLiteral("passcode")),
-                            new BlackPortionDialog(self, QStringLiteral("passcodeSideBar"))));
-  add(C::kInactiveToken,
-      new DualDialogWrapper(self, QStringLiteral("inactivePair"),
-                            new WelcomeMessageDialog(self, QStringLiteral("inactiveNotice")),
-                            new BlackPortionDialog(self, QStringLiteral("inactiveSideBar"))));
-  add(C::kApplicationInfo, new TokenInformation(self, QStringLiteral("applicationInfo")));
-  add(C::kTokenInfo, new TokenInformation(self, QStringLiteral("tokenInfo")));
-  add(C::kInactiveTokenInfo, new TokenInformation(self, QStringLiteral("inactiveTokenInfo")));
-  add(C::kRenamed, new WelcomeMessageDialog(self, QStringLiteral("renamedMessage")));
-  add(C::kDeactivateConfirm, new WelcomeMessageDialog(self, QStringLiteral("deactivateConfirm")));
-  add(C::kDeleteConfirm, new WelcomeMessageDialog(self, QStringLiteral("deleteConfirm")));
-  add(C::kPinChanged, new WelcomeMessageDialog(self, QStringLiteral("pinChangedMessage")));
+  auto make = [this](int code, std::function<RHGenericChildDialog*()> factory) {
+    m_factories[code] = std::move(factory);
+  };
+  make(C::kWelcome, [self] { return new WelcomeMessageDialog(self, QStringLiteral("welcome")); });
+  make(C::kEnrollmentMethod,
+       [self] { return new EnrollmentDialog(self, QStringLiteral("enrollmentMethod")); });
+  make(C::kActivationCode,
+       [self] { return new ActivationCodeDialog(self, QStringLiteral("activationCode")); });
+  make(C::kTokenList, [listPair] { return listPair(QStringLiteral("tokenListPair")); });
+  make(kSecondListPair, [listPair] { return listPair(QStringLiteral("tokenListPair2")); });
+  make(C::kPasscode, [self] {
+    return new DualDialogWrapper(self, QStringLiteral("passcodePair"),
+                                 new ActivationCodeDialog(self, QStringLiteral("passcode")),
+                                 new BlackPortionDialog(self, QStringLiteral("passcodeSideBar")));
+  });
+  make(C::kInactiveToken, [self] {
+    return new DualDialogWrapper(self, QStringLiteral("inactivePair"),
+                                 new WelcomeMessageDialog(self, QStringLiteral("inactiveNotice")),
+                                 new BlackPortionDialog(self, QStringLiteral("inactiveSideBar")));
+  });
+  const std::pair<int, const char*> informationScreens[] = {
+      {C::kApplicationInfo, "applicationInfo"},
+      {C::kTokenInfo, "tokenInfo"},
+      {C::kInactiveTokenInfo, "inactiveTokenInfo"}};
+  for (const auto& [code, name] : informationScreens) {
+    make(code,
+         [self, name = name] { return new TokenInformation(self, QString::fromLatin1(name)); });
+  }
+  const std::pair<int, const char*> messageScreens[] = {
+      {C::kRenamed, "renamedMessage"},
+      {C::kDeactivateConfirm, "deactivateConfirm"},
+      {C::kDeleteConfirm, "deleteConfirm"},
+      {C::kPinChanged, "pinChangedMessage"}};
+  for (const auto& [code, name] : messageScreens) {
+    make(code,
+         [self, name = name] { return new WelcomeMessageDialog(self, QString::fromLatin1(name)); });
+  }
   const std::pair<int, const char*> pinScreens[] = {
       {C::kPolicyString, "policyString"},   {C::kSetPin, "setPin"},
       {C::kConfirmSetPin, "confirmSetPin"}, {C::kPortalUrl, "portalUrl"},
@@ -255,31 +267,45 @@ void MainWindow::buildScreens() {
       {C::kChallenge, "challenge"},         {C::kTokenPin, "tokenPin"},
   };
   for (const auto& [code, name] : pinScreens) {
-    add(code, new PinOperationDialog(self, QString::fromLatin1(name)));
+    make(code,
+         [self, name = name] { return new PinOperationDialog(self, QString::fromLatin1(name)); });
   }
-  add(C::kTokenName, new TokenNameOperationDialog(self, QStringLiteral("tokenName")));
-  add(C::kCredentials, new AutoEnrollmentCredentials(self, QStringLiteral("credentials")));
-  add(C::kSoftPin, new AutoEnrollmentCredentials(self, QStringLiteral("softPin")));
-  add(C::kSoftPinConfirm, new AutoEnrollmentCredentials(self, QStringLiteral("softPinConfirm")));
-  for (const auto& [code, screen] : m_screens) {
-    connect(screen, &RHGenericChildDialog::busyEnded, this, [this] {
-      if (m_closeWhenIdle) finish(0, false);
+  make(C::kTokenName,
+       [self] { return new TokenNameOperationDialog(self, QStringLiteral("tokenName")); });
+  const std::pair<int, const char*> credentialScreens[] = {{C::kCredentials, "credentials"},
+                                                           {C::kSoftPin, "softPin"},
+                                                           {C::kSoftPinConfirm, "softPinConfirm"}};
+  for (const auto& [code, name] : credentialScreens) {
+    make(code, [self, name = name] {
+      return new AutoEnrollmentCredentials(self, QString::fromLatin1(name));
     });
   }
 }
 
-RHGenericChildDialog* MainWindow::screenFor(int code) const {
+RHGenericChildDialog* MainWindow::screenObject(int owner) {
+  auto found = m_screens.find(owner);
+  if (found != m_screens.end()) return found->second;
+  auto factory = m_factories.find(owner);
+  if (factory == m_factories.end()) return nullptr;
+  RHGenericChildDialog* screen = factory->second();
+  screen->setParent(m_placeholder);
+  m_placeholder->layout()->addWidget(screen);
+  connect(screen, &RHGenericChildDialog::busyEnded, this, [this] {
+    if (m_closeWhenIdle) finish(0, false);
+  });
+  m_screens.emplace(owner, screen);
+  return screen;
+}
+
+RHGenericChildDialog* MainWindow::screenFor(int code) {
   const ContinueRoute* route = Find(ContinueRoutes(), code);
-  if (route == nullptr) return nullptr;
-  auto found = m_screens.find(route->screen);
-  return found == m_screens.end() ? nullptr : found->second;
+  return route == nullptr ? nullptr : screenObject(route->screen);
 }
 
 int MainWindow::activeScreenCode() const {
   if (m_pActiveChildDlg == nullptr) return 0;
-  if (m_pActiveChildDlg == m_secondListPair) return C::kTokenList;
   for (const auto& [code, screen] : m_screens) {
-    if (screen == m_pActiveChildDlg) return code;
+    if (screen == m_pActiveChildDlg) return code == kSecondListPair ? C::kTokenList : code;
   }
   return 0;
 }
@@ -485,8 +511,9 @@ void MainWindow::destroyWholeStack() {
 
 void MainWindow::returnToTokenList() {
   AppLog log("COrvantiDlg::ReturnToTokenList");
-  auto* first = static_cast<DualDialogWrapper*>(m_screens.at(C::kTokenList));
-  DualDialogWrapper* pair = first->isCreated() ? m_secondListPair : first;
+  auto* first = static_cast<DualDialogWrapper*>(screenObject(C::kTokenList));
+  DualDialogWrapper* pair =
+      first->isCreated() ? static_cast<DualDialogWrapper*>(screenObject(kSecondListPair)) : first;
   m_title->hide();
   destroyWholeStack();
   pair->first()->m_DialogType = 0;

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -90,8 +91,8 @@ class MainWindow : public QWidget {
   void start();
 
   RHGenericChildDialog* getActiveChildDlg() const { return m_pActiveChildDlg; }
-  // The screen object of a continue code; null for a screen this build does not have.
-  RHGenericChildDialog* screenFor(int code) const;
+  // The screen object of a continue code (made on first use); null for an unknown code.
+  RHGenericChildDialog* screenFor(int code);
   // The code whose screen object is active, or 0.
   int activeScreenCode() const;
   int stackDepth() const { return static_cast<int>(childObjs.size()); }
@@ -144,8 +145,13 @@ class MainWindow : public QWidget {
   ButtonST* m_menuButton;
   QWidget* m_placeholder;
 
-  std::map<int, RHGenericChildDialog*> m_screens;  // one object per continue code
-  DualDialogWrapper* m_secondListPair = nullptr;   // for the return to the list
+  // The object of a screen by the code that owns it, made on first use.
+  RHGenericChildDialog* screenObject(int owner);
+
+  // The second token-list pair, for a return to the list while the first is showing.
+  static constexpr int kSecondListPair = -40;
+  std::map<int, std::function<RHGenericChildDialog*()>> m_factories;
+  std::map<int, RHGenericChildDialog*> m_screens;  // one object per owning code
   RHGenericChildDialog* m_pActiveChildDlg = nullptr;
   std::deque<RHGenericChildDialog*> childObjs;
   bool m_bBackListMode = false;
