@@ -163,6 +163,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_strDefaultTitle(Str
   m_btnBack->setSizePolicy(keep);
   m_title = new QLabel(m_strDefaultTitle, m_titleBar);
   m_title->setObjectName(QStringLiteral("titleLabel"));
+  m_title->setTextFormat(Qt::PlainText);  // a token's name is never markup
   m_title->setFont(theme::Helvetica(16, true));
   theme::SetTextColour(m_title, theme::kWhite);
   m_title->setAlignment(Qt::AlignCenter);

@@ -46,6 +46,8 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 namespace {
 
 void Style(QLabel* label, const QFont& font, const QColor& colour) {
+  // Token names and server texts reach labels: never let one be read as markup.
+  label->setTextFormat(Qt::PlainText);
   label->setFont(font);
   SetTextColour(label, colour);
 }

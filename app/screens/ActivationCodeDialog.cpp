@@ -30,6 +30,7 @@ ActivationCodeDialog::ActivationCodeDialog(QObject* receiver, const QString& obj
   m_title->setFont(theme::Helvetica(11, true));
   m_code = new QLabel(this);
   m_code->setObjectName(QStringLiteral("code"));
+  m_code->setTextFormat(Qt::PlainText);
   m_code->setAlignment(Qt::AlignCenter);
   m_code->setAutoFillBackground(true);
   m_code->setTextInteractionFlags(Qt::TextSelectableByMouse);
