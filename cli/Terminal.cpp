@@ -25,6 +25,9 @@ void RestoreEchoAndDie(int signal) {
     const char newline = '\n';
     [[maybe_unused]] ssize_t ignored = write(fd, &newline, 1);
   }
+  // SIGQUIT's own action would write a core, which holds what was typed so far: the process ends
+  // with the status a shell reports for the signal instead.
+  if (signal == SIGQUIT) _exit(128 + signal);
   ::signal(signal, SIG_DFL);
   raise(signal);
 }

@@ -1,5 +1,6 @@
 // orvanti-cli: Orvanti's command-line front end.
 #include <dlfcn.h>
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -101,6 +102,9 @@ int Run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // No core dump and no ptrace by other processes of the user: the process holds typed PINs, keys
+  // and the per-user secret.
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
   // The diagnostic logger, when it can be found: the library writes its lines through it.
   dlopen("libbrisel.so", RTLD_NOW | RTLD_GLOBAL);
   ov::cli::InstallTerminalSignalHandlers();

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,6 +43,15 @@ struct ExecArguments {
   std::vector<char*> argv, envp;
 };
 
+// In the child before exec: core files into `folder` up to the hard limit.
+void EnableCoreDumps(const std::filesystem::path& folder) {
+  rlimit limit{};
+  getrlimit(RLIMIT_CORE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_CORE, &limit);
+  if (chdir(folder.c_str()) != 0) _exit(126);
+}
+
 }  // namespace
 
 std::filesystem::path FreshTestFolder() {
@@ -51,10 +61,15 @@ std::filesystem::path FreshTestFolder() {
   return folder;
 }
 
-int WaitForExit(pid_t pid) {
+int WaitForStatus(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  return status;
+}
+
+int WaitForExit(pid_t pid) {
+  const int status = WaitForStatus(pid);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -95,6 +110,7 @@ pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
     dup2(input, STDIN_FILENO);
     dup2(o, STDOUT_FILENO);
     dup2(e, STDERR_FILENO);
+    if (m_coreDumps) EnableCoreDumps(m_root);
     execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
@@ -109,6 +125,7 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
   if (pid < 0) throw std::runtime_error("forkpty failed");
   if (pid == 0) {
+    if (m_coreDumps) EnableCoreDumps(m_root);
     execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
@@ -138,7 +155,8 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
     from = run.transcript.find(step.expect, from) + step.expect.size();
     WriteAll(master, step.reply);
   }
-  run.exitCode = WaitForExit(pid);
+  run.status = WaitForStatus(pid);
+  run.exitCode = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
   readUntil("", 0);
   termios settings{};
   run.echoOnAfterwards = tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
@@ -171,6 +189,13 @@ CliRunner::Running::~Running() {
     kill(m_pid, SIGKILL);
     WaitForExit(m_pid);
   }
+}
+
+int CliRunner::Running::Kill(int signal) {
+  kill(m_pid, signal);
+  const int status = WaitForStatus(m_pid);
+  m_pid = -1;
+  return status;
 }
 
 CliResult CliRunner::Running::Finish(const std::string& input) {

@@ -32,6 +32,9 @@ class CliRunner {
     Running& operator=(const Running&) = delete;
     ~Running();
     CliResult Finish(const std::string& input);
+    // Sends `signal` and returns the wait status of the ended process.
+    int Kill(int signal);
+    pid_t Pid() const { return m_pid; }
 
    private:
     pid_t m_pid;
@@ -51,12 +54,16 @@ class CliRunner {
     int exitCode = -1;  // -1 when a signal ended the process
     std::string transcript;
     bool echoOnAfterwards = false;  // the terminal's echo setting when the process had ended
+    int status = 0;                 // the wait status
   };
   TerminalRun RunOnTerminal(const std::vector<std::string>& args,
                             const std::vector<TerminalStep>& steps) const;
 
   // Extra environment for every run (BRISEL_LOG, LD_LIBRARY_PATH, ...).
   void SetEnv(const std::string& name, const std::string& value) { m_env[name] = value; }
+  // Later runs may write core files (into Root(), their working folder) as far as the system lets
+  // them.
+  void AllowCoreDumps() { m_coreDumps = true; }
   const std::filesystem::path& Root() const { return m_root; }
 
  private:
@@ -68,6 +75,7 @@ class CliRunner {
   std::filesystem::path m_root;
   std::map<std::string, std::string> m_env;
   mutable int m_runs = 0;
+  bool m_coreDumps = false;
 };
 
 // A folder of its own for the running test, emptied first (a repeated run starts afresh).
@@ -75,5 +83,7 @@ std::filesystem::path FreshTestFolder();
 
 // The exit code of a finished child, or -1 when a signal ended it.
 int WaitForExit(pid_t pid);
+// The wait status of a finished child.
+int WaitForStatus(pid_t pid);
 
 }  // namespace ov::test

@@ -1,5 +1,9 @@
 // orvanti-cli end to end: the built executable, run as separate processes on a private store.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -284,6 +288,62 @@ TEST_F(CliTest, InterruptAtThePinPromptRestoresEcho) {
   const auto run = cli.RunOnTerminal({"code", "Work"}, {{"Token PIN: ", "24\x03"}});
   EXPECT_EQ(run.exitCode, -1) << run.transcript;
   EXPECT_TRUE(run.echoOnAfterwards);
+}
+
+// Ctrl+\ at the PIN prompt: the program ends with the terminal restored and writes no core, which
+// would hold the digits typed so far.
+TEST_F(CliTest, QuitAtThePinPromptRestoresEchoWithoutCore) {
+  Activate("Work", kPinPolicy, "2468");
+  cli.AllowCoreDumps();
+  const auto run = cli.RunOnTerminal({"code", "Work"}, {{"Token PIN: ", "24\x1c"}});
+  EXPECT_EQ(run.exitCode, 128 + SIGQUIT) << run.transcript;
+  EXPECT_FALSE(WCOREDUMP(run.status));
+  EXPECT_TRUE(run.echoOnAfterwards);
+}
+
+// A crash while a PIN is awaited writes no core, where this system writes one for an ordinary
+// process ended the same way.
+TEST_F(CliTest, NoCoreDumpWhileWaitingForAPin) {
+  Activate("Work", kPinPolicy, "2468");
+  cli.AllowCoreDumps();
+  const pid_t control = fork();
+  ASSERT_GE(control, 0);
+  if (control == 0) {
+    rlimit limit{};
+    getrlimit(RLIMIT_CORE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_CORE, &limit);
+    if (chdir(cli.Root().c_str()) != 0) _exit(1);
+    signal(SIGABRT, SIG_DFL);
+    raise(SIGABRT);
+    _exit(1);
+  }
+  const int controlStatus = ov::test::WaitForStatus(control);
+  for (const auto& entry : std::filesystem::directory_iterator(cli.Root())) {
+    if (entry.path().filename().string().starts_with("core")) std::filesystem::remove(entry.path());
+  }
+  if (!WIFSIGNALED(controlStatus) || !WCOREDUMP(controlStatus)) {
+    GTEST_SKIP() << "this system writes no core files";
+  }
+
+  auto holder = cli.Start({"code", "Work", "--pin-stdin"});
+  // The holder waits for its PIN once it holds the store's lock file.
+  const auto holdsLock = [&] {
+    std::error_code error;
+    const auto fds = std::filesystem::path("/proc") / std::to_string(holder.Pid()) / "fd";
+    for (const auto& fd : std::filesystem::directory_iterator(fds, error)) {
+      if (std::filesystem::read_symlink(fd.path(), error).string().ends_with(".lock")) return true;
+    }
+    return false;
+  };
+  for (int attempt = 0; attempt < 100 && !holdsLock(); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(holdsLock());
+  const int status = holder.Kill(SIGABRT);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGABRT);
+  EXPECT_FALSE(WCOREDUMP(status));
 }
 
 }  // namespace
