@@ -6,13 +6,6 @@
 
 namespace ov {
 
-namespace {
-
-// The level 3 extension (4 bits) and the six flags (7 bits).
-constexpr int32_t kExtensionAndFlagsWidth = 4 + 7;
-
-}  // namespace
-
 PolicyLevelV4::PolicyLevelV4() {
   m_flags.reserve(6);
   m_flags.emplace_back("OTP_ENCODING", std::vector<int32_t>{0, 1, 2, 3}, 2);
@@ -37,13 +30,15 @@ void PolicyLevelV4::Initialize(const BitArray& bits, bool /*levelOne*/) {
   LogScope log("PolicyLevelV4::Initialize");
   PolicyLevelV2::Initialize(bits, false);
   const int32_t bodyEnd = 5 + GetBodyWidth();
-  if (bits.GetBitCount() - bodyEnd >= kExtensionAndFlagsWidth) {
+  if (bits.GetBitCount() > bodyEnd) {
+    // Any bit after the body starts the extension. Reading a short tail from other positions
+    // could turn an administrator's lock-out and PIN rules into weaker ones, so a field the
+    // string cuts off refuses it instead.
     ReadExtension(bits);
     m_nLevel4Start = bodyEnd + GetExtensionWidth();
   } else {
-    // No room for the extension: the flags follow the body directly. Such strings have been
-    // issued, and tokens already hold them, so they are read the way they always were: the
-    // extension counts as width -1 and the flags start on the body's last bit.
+    // A string ending with its body is read the way it always was: the extension counts as
+    // width -1 and the flags start on the body's last bit (and are then cut off).
     log.Message("level 4 policy without the level 3 extension");
     SetNoExtension(-1);
     m_nLevel4Start = bodyEnd - 1;

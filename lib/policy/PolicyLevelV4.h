@@ -8,10 +8,10 @@
 //   PIN_LEN_EXT_IGNORED_TAG      0 = the PIN length comes from PIN_LEN_EXT_VALUE
 //   PIN_LEN_EXT_VALUE            0 = PIN length 5, 1 = PIN length 7
 //
-// A string whose bits after the body are too few for the extension and the flags (fewer than
-// 4 + 7) has no extension: its flags are then read from the body's last bit onward (bit
-// 5 + body width - 1), one bit early, because that is how such strings have always been read and
-// tokens and servers hold them. Flags cut off by the end of the string are refused. Written
+// Any bit after the body starts the extension, and the flags follow it; a field cut off by the
+// end of the string is refused, so that a short tail never reads as weaker rules than it gives.
+// Only a string ending exactly with its body is read the old way, without the extension and
+// with the flags from the body's last bit (5 + body width - 1), which leaves them cut off. Written
 // strings always carry the extension, as "take level 2's value" when no finer limit is set.
 #pragma once
 
