@@ -367,9 +367,16 @@ bool AutoEnrollManager::CheckServerFinishParams() {
     log.Return(0);
     return false;
   }
+  // An empty policy string stands for the built-in default policy, which the server never sent:
+  // the token would get PIN and lock-out rules nobody chose.
+  if (!Present(finished->keyProfileId)) {
+    log.Message("Internal Server Error");
+    log.Return(0);
+    return false;
+  }
   try {
     OVPolicy policy;
-    policy.SetPolicyString(finished->keyProfileId.value_or(""));
+    policy.SetPolicyString(*finished->keyProfileId);
     m_clientCore->SetProvisioningKeyLength(policy.IsTransactionSigning()
                                                ? DSKPPClientCore::kLongProvisioningKeyLength
                                                : DSKPPClientCore::kProvisioningKeyLength);
@@ -383,7 +390,7 @@ bool AutoEnrollManager::CheckServerFinishParams() {
     return false;
   }
   m_tokenKey = m_clientCore->GetTokenKey();
-  m_policyString = finished->keyProfileId.value_or("");
+  m_policyString = *finished->keyProfileId;
   m_serialNumber = finished->serialNumber.value_or("");
   log.Text("Policy", m_policyString);
   log.Text("SerialNo", m_serialNumber);

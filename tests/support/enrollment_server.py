@@ -25,6 +25,7 @@ JSON line in <dir>/events.jsonl.
   long-reply          a ServerHello of more than 64 KiB (a long comment inside), sent in pieces
   huge-reply          a ServerHello of more than 1 MiB
   nul-after-reply     a NUL byte and more text after the ServerHello, inside the same write
+  no-policy           a ServerFinished without pskc:KeyProfileId (no policy string)
 --certificate good|wrong-host|expired|untrusted chooses the server certificate: one for
 127.0.0.1, one for another host name, one that has expired, one from an authority that ca.pem
 does not hold.
@@ -321,16 +322,17 @@ class Enrollment:
         if "mac-line-breaks" in self.misbehave:
             mac = mac[:20] + "\n" + mac[20:]
         key_id = "KEY-" + row["serial"]
+        profile = ("" if "no-policy" in self.misbehave else
+                   "<pskc:KeyProfileId>%s</pskc:KeyProfileId>" % escape(row["policy"]))
         inner = ("<dskpp:KeyPackage><dskpp:KeyContainer Version='1.0'><pskc:KeyPackage>"
                  "<pskc:DeviceInfo><pskc:Manufacturer>Kelsa, Inc.</pskc:Manufacturer>"
                  "<pskc:SerialNo>%s</pskc:SerialNo></pskc:DeviceInfo>"
                  "<pskc:Key Id='%s' Algorithm='%s'><pskc:Issuer>test</pskc:Issuer>"
-                 "<pskc:KeyProfileId>%s</pskc:KeyProfileId>"
+                 "%s"
                  "<pskc:Policy><pskc:KeyUsage>OTP</pskc:KeyUsage></pskc:Policy></pskc:Key>"
                  "</pskc:KeyPackage></dskpp:KeyContainer></dskpp:KeyPackage>"
                  "<dskpp:Mac MacAlgorithm='%s'>%s</dskpp:Mac>" % (
-                     escape(row["serial"]), escape(key_id), KEY_TYPE, escape(row["policy"]),
-                     PRF_URN, mac))
+                     escape(row["serial"]), escape(key_id), KEY_TYPE, profile, PRF_URN, mac))
         self.event(event="provisioned", user=user, k_token=k_token.hex().upper(),
                    serial=row["serial"], policy=row["policy"], soft_pin=soft_pin,
                    device_name=data.get("DeviceName"))
