@@ -73,6 +73,16 @@ void SetAside(const std::string& path, LogScope& log) {
   }
 }
 
+// A token file's name is the one its stored token name gives. A file under any other name (a copy,
+// or a file renamed by hand) would list a token twice, and opening that token by name would never
+// reach it.
+bool IsNamedForItsToken(std::string_view fileName, const TokenData& record, bool isOv3) {
+  const std::string_view stem =
+      fileName.substr(0, fileName.size() - std::strlen(ExtensionOf(isOv3)));
+  const std::string expected = OVEngineStore::GetFileName(TokenData::Text(record.m_szTokenName));
+  return !expected.empty() && stem == expected;
+}
+
 }  // namespace
 
 int32_t GetSearchPath(bool isOv3, std::string& directory) {
@@ -203,6 +213,11 @@ int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_
       CheckFilePermissions(path);
       TokenData record;
       if (!OVEngineStore::GetTokenData(uniqueId, path, record, isOv3)) {
+        SetAside(path, log);
+        continue;
+      }
+      if (!IsNamedForItsToken((*names)[i], record, isOv3)) {
+        log.Message("Error: the file name is not the one of its token name");
         SetAside(path, log);
         continue;
       }

@@ -172,6 +172,26 @@ TEST_P(CatalogueTest, UnreadableFilesAreSetAsideAndRetriedAtEveryListing) {
   EXPECT_FALSE(fs::exists(flakyAside));
 }
 
+// A copy of a token file under another name, even the name another token would have, is set
+// aside like an unreadable file: the token is listed once, from the file its name gives.
+TEST_P(CatalogueTest, CopyUnderAnotherFileNameIsSetAside) {
+  ASSERT_TRUE(MakeOv3Token("Alpha", "17840159", ACTIVATED_STATE));
+  ASSERT_TRUE(MakeLegacyToken("Old", ACTIVATED_STATE));
+  fs::copy_file(Ov3File("Alpha"), Ov3Folder() / "COPY.tk3");
+  fs::copy_file(Ov3File("Alpha"), Ov3File("Beta"));
+  fs::copy_file(LegacyFile("Old"), LegacyFolder() / "COPY.dat");
+
+  for (int listing = 0; listing < 2; ++listing) {
+    EXPECT_EQ(Names(10), (std::vector<std::string>{"Old", "Alpha"})) << "listing " << listing;
+    EXPECT_TRUE(fs::exists(Ov3Folder() / "COPY.unsupported"));
+    EXPECT_TRUE(
+        fs::exists(Ov3Folder() / (ov::OVEngineStore::GetFileName("Beta") + ".unsupported")));
+    EXPECT_TRUE(fs::exists(LegacyFolder() / "COPY.unsupported"));
+    EXPECT_TRUE(fs::exists(Ov3File("Alpha")));
+    EXPECT_TRUE(fs::exists(LegacyFile("Old")));
+  }
+}
+
 // Setting aside and restoring never replaces a file: with both names taken, both files stay.
 TEST_P(CatalogueTest, SetAsideNeverReplacesAFile) {
   ASSERT_TRUE(MakeOv3Token("Twice", "17840159", ACTIVATED_STATE));
