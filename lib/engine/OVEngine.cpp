@@ -572,7 +572,9 @@ int32_t OVEngine::PasscodeLength(int32_t host) const {
 int32_t OVEngine::ChallengeLength(int32_t host) const {
   const int32_t mode = m_Policy.GetMode();
   if (mode == CHALLENGE_RESPONSE || mode == 6) return m_Policy.GetChallLen();
-  if (mode == MULTI_HOST && host == 9) return NoxOVAuthenticator::GetHostPolicy(9).GetChallLen();
+  // Host 9 computes with its host suite, which takes any numeric question up to 8 digits; the
+  // length a caller's challenge must have is the token's own "challlen", as the server expects.
+  if (mode == MULTI_HOST && host == 9) return m_Policy.GetChallLen();
   return -1;
 }
 

@@ -12,6 +12,7 @@
 #include "support/ApiPasscode.h"
 #include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
+#include "support/TokenFixtures.h"
 
 namespace {
 
@@ -84,6 +85,32 @@ TEST_F(PasscodeApiTest, ChallengeResponseChecksItsChallenge) {
   length = 8;
   char otp[9] = {};
   EXPECT_EQ(OV_GenerateOtpA("1234567A", 0, otp, &length), OV_ERR_INVALID_PARAM) << "letters";
+}
+
+// A multi-host token exists only as a file (activation refuses its policy). Host 9's challenge has
+// the token's own length, here 6, although its passcode is computed with the 8-digit host suite.
+TEST_F(PasscodeApiTest, HostNineTakesTheTokensChallengeLength) {
+  const std::string policy = Formulate({{"mode", 3}, {"pinlen", 4}, {"challlen", 6}});
+  ASSERT_TRUE(ov::test::MakeLegacyToken("Multi-host token", ACTIVATED_STATE, "1234", policy));
+  ASSERT_EQ(OV_CreateInstanceA("Multi-host token", 0), OV_OK);
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  OVTokenInfoA info{};
+  ASSERT_EQ(OV_GetTokenInfoA(&info), OV_OK);
+  EXPECT_EQ(info.m_nChallengeLength, 6);
+  OV_FreeTokenInfoA(&info);
+
+  int32_t length = 0;
+  EXPECT_EQ(OV_GenerateOtpA("12345678", 9, nullptr, &length), OV_ERR_INVALID_PARAM);
+  EXPECT_EQ(OV_GenerateOtpA(nullptr, 9, nullptr, &length), OV_ERR_INVALID_PARAM);
+  const auto passcode = [](const char* challenge) {
+    int32_t size = 9;
+    char otp[10] = {};
+    EXPECT_EQ(OV_GenerateOtpA(challenge, 9, otp, &size), OV_OK) << challenge;
+    return std::string(otp);
+  };
+  const std::string a = passcode("123456");
+  EXPECT_EQ(a.size(), 8u);
+  EXPECT_NE(passcode("123457"), a);
 }
 
 }  // namespace
