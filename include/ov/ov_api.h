@@ -102,7 +102,11 @@ typedef struct OVTokenInfoA {
   int32_t m_nBadPinCount;
   int32_t m_nLockTimeLeft;     /* seconds until the PIN lock-out ends */
   uint8_t m_bTokenLocked;
-  uint8_t m_bPinRequired;
+  uint8_t m_bPinRequired;      /* the policy's "pinlen" is not 0: the token has a PIN */
+  /* The PIN length the PIN rule enforces: the policy's "pinlen", or for level 4 and 5 policies
+   * with the PIN-length extension the extended length (5 or 7). Without a PIN: 0 in a list entry
+   * (OV_GetTokenList*), -1 in the open token's information (OV_GetTokenInfo*); -1 without a
+   * policy. */
   int32_t m_nPinLength;
   int32_t m_nTimeStep;         /* -1 without a policy */
   uint8_t m_bTrivialPinAllowedEx;
@@ -125,7 +129,7 @@ typedef struct OVTokenInfoW {
   int32_t m_nLockTimeLeft;
   uint8_t m_bTokenLocked;
   uint8_t m_bPinRequired;
-  int32_t m_nPinLength;
+  int32_t m_nPinLength;        /* as in OVTokenInfoA */
   int32_t m_nTimeStep;
   uint8_t m_bTrivialPinAllowedEx;
   void* m_pReserved;

@@ -159,7 +159,9 @@ int32_t GetTokenDetails(const TokenData& record, OVTokenInfoA& entry) {
       details.m_szTokenPolicyLevel = GetPolicyLevelStr(policy.GetPolicyLevel());
       details.m_szTokenMode = GetTokenModeStr(policy.GetMode());
       details.m_bPinRequired = pinLength != 0 ? 1 : 0;
-      details.m_nPinLength = pinLength;
+      // The length the PIN rule enforces (a level 4 or 5 extension replaces "pinlen"), as the open
+      // token's information gives it, so that no front end asks for a PIN the rule then refuses.
+      details.m_nPinLength = pinLength != 0 ? policy.GetPinLen() : 0;
       details.m_nLockTimeLeft = GetLockTimeLeft(record.m_nLockUntil);
       details.m_nTimeStep = policy.GetPolicyParameter("tstick");
       details.m_bTokenLocked = details.m_nLockTimeLeft != 0 ? 1 : 0;

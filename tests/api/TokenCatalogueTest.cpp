@@ -273,6 +273,39 @@ TEST_P(CatalogueTest, LockOutOfALegacyTokenIsShown) {
   OV_FreeTokenListA(entry, count);
 }
 
+// The list entry gives the PIN length the PIN rule enforces, as the open token's information does:
+// the extended length of level 4 and 5 policies, not their "pinlen" field (6 in each of these). A
+// token without a PIN reads 0 in the list.
+TEST_P(CatalogueTest, PinLengthIsTheOneThePinRuleEnforces) {
+  const std::pair<const char*, int32_t> cases[] = {
+      {"43063242806", 7},  // level 4, extended length 7
+      {"43063245831", 5},  // level 4, extended length 5
+      {"90421453503", 6},  // level 5, extension ignored: "pinlen"
+      {"9859", 4},         // level 3
+      {"19929092", 0},     // no PIN
+  };
+  for (const auto& [policy, length] : cases) {
+    SCOPED_TRACE(policy);
+    ASSERT_TRUE(MakeOv3Token("Token", policy, length != 0 ? PENDING_PIN_STATE : ACTIVATED_STATE));
+    OVTokenInfoA entry[1] = {};
+    int32_t count = 1;
+    ASSERT_EQ(OV_GetTokenListA(entry, &count), OV_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(entry[0].m_nPinLength, length);
+    EXPECT_EQ(entry[0].m_bPinRequired, length != 0 ? 1 : 0);
+    OV_FreeTokenListA(entry, count);
+    if (length == 0) continue;
+
+    ASSERT_EQ(OV_CreateInstanceA("Token", 0), OV_OK);
+    OVTokenInfoA info{};
+    ASSERT_EQ(OV_GetTokenInfoA(&info), OV_OK);
+    EXPECT_EQ(info.m_nPinLength, length);
+    EXPECT_EQ(info.m_bPinRequired, 1);
+    OV_FreeTokenInfoA(&info);
+    ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Drives, CatalogueTest, ::testing::Values("internal", "usb-flash"));
 
 TEST(CatalogueBoundaryTest, ListingNeedsTheLibraryAndACount) {
