@@ -1,10 +1,15 @@
 // orvanti-cli: Orvanti's command-line front end.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -99,17 +104,34 @@ int Run(const std::vector<std::string>& words) {
   return command->run(args);
 }
 
-}  // namespace
+// A standard stream the caller closed is opened on /dev/null for reading: no file the program
+// opens can take its number, and writing to it fails as writing to a closed stream would.
+void ReserveStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int opened = open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
 
-int main(int argc, char** argv) {
-  // No core dump and no ptrace by other processes of the user: the process holds typed PINs, keys
-  // and the per-user secret.
-  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-  // The diagnostic logger, when it can be found: the library writes its lines through it.
-  dlopen("libbrisel.so", RTLD_NOW | RTLD_GLOBAL);
-  ov::cli::InstallTerminalSignalHandlers();
+// Whether everything printed reached standard output. A passcode or activation code that was
+// lost (a full disk, a reader that went away) must not look like success to a script: the event
+// counter has moved on already.
+bool OutputWritten(std::string& reason) {
+  errno = 0;
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && std::cout.good() && std::ferror(stdout) == 0) return true;
+  reason = errno != 0 ? std::strerror(errno) : "write error";
+  return false;
+}
+
+int RunAndReport(const std::vector<std::string>& words) {
   try {
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
+    return Run(words);
   } catch (const ov::cli::CliError& error) {
     std::cout.flush();
     std::cerr << error.what() << "\n";
@@ -118,4 +140,25 @@ int main(int argc, char** argv) {
     std::cerr << "orvanti-cli: " << error.what() << "\n";
     return ov::cli::kExitInternal;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // No core dump and no ptrace by other processes of the user: the process holds typed PINs, keys
+  // and the per-user secret.
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+  ReserveStandardStreams();
+  // A reader that went away shows as a write error, reported below, not as a silent death.
+  signal(SIGPIPE, SIG_IGN);
+  // The diagnostic logger, when it can be found: the library writes its lines through it.
+  dlopen("libbrisel.so", RTLD_NOW | RTLD_GLOBAL);
+  ov::cli::InstallTerminalSignalHandlers();
+  const int code = RunAndReport(std::vector<std::string>(argv + 1, argv + argc));
+  std::string reason;
+  if (!OutputWritten(reason)) {
+    std::cerr << "orvanti-cli: the output could not be written (" << reason << ").\n";
+    return code == ov::cli::kExitOk ? ov::cli::kExitInternal : code;
+  }
+  return code;
 }

@@ -105,11 +105,24 @@ pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
   if (pid == 0) {
     // No controlling terminal: the CLI must not find one to ask on.
     setsid();
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int o = -1;
+    if (m_output == Output::Full) {
+      o = open("/dev/full", O_WRONLY);
+    } else if (m_output == Output::ClosedPipe) {
+      int ends[2];
+      if (pipe(ends) != 0) _exit(126);
+      close(ends[0]);
+      o = ends[1];
+    } else {
+      o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(input, STDIN_FILENO);
     dup2(o, STDOUT_FILENO);
     dup2(e, STDERR_FILENO);
+    if (m_output == Output::Closed) close(STDOUT_FILENO);
+    // As a shell starts a pipeline's programs, whatever this process ignores.
+    signal(SIGPIPE, SIG_DFL);
     if (m_coreDumps) EnableCoreDumps(m_root);
     execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);

@@ -64,6 +64,10 @@ class CliRunner {
   // Later runs may write core files (into Root(), their working folder) as far as the system lets
   // them.
   void AllowCoreDumps() { m_coreDumps = true; }
+  // Where standard output of later runs goes: a file the result collects, /dev/full, a pipe whose
+  // reader has gone, or nowhere (closed).
+  enum class Output { File, Full, ClosedPipe, Closed };
+  void SetOutput(Output output) { m_output = output; }
   const std::filesystem::path& Root() const { return m_root; }
 
  private:
@@ -76,6 +80,7 @@ class CliRunner {
   std::map<std::string, std::string> m_env;
   mutable int m_runs = 0;
   bool m_coreDumps = false;
+  Output m_output = Output::File;
 };
 
 // A folder of its own for the running test, emptied first (a repeated run starts afresh).

@@ -186,6 +186,36 @@ TEST_F(CliTest, JsonOutputParsesBack) {
             "318998566 Level 3 4 5 False");
 }
 
+// Output that never reached its reader is a failure, whichever command printed it: the passcode
+// was used up and the activation made, so a script must not take the empty output for them.
+TEST_F(CliTest, LostOutputIsAFailure) {
+  using Output = ov::test::CliRunner::Output;
+  Activate("Work", "19929092", "");  // event-based, without PIN: every code moves the counter
+  const Output outputs[] = {Output::Full, Output::ClosedPipe, Output::Closed};
+  for (const Output output : outputs) {
+    const std::string spare = "Spare " + std::to_string(static_cast<int>(output));
+    cli.SetOutput(Output::File);
+    ASSERT_EQ(Run({"new", spare}).exitCode, 0);
+    cli.SetOutput(output);
+    const std::vector<std::string> commands[] = {{"code", "Work"},
+                                                 {"list"},
+                                                 {"list", "--json"},
+                                                 {"info", "Work", "--json"},
+                                                 {"activate", spare, "--policy", "19929092"},
+                                                 {"--help"}};
+    for (const auto& args : commands) {
+      const CliResult result = Run(args);
+      EXPECT_EQ(result.exitCode, 1) << args[0] << " to output " << static_cast<int>(output);
+      EXPECT_NE(result.err.find("the output could not be written"), std::string::npos)
+          << args[0] << " to output " << static_cast<int>(output) << ": " << result.err;
+    }
+  }
+  cli.SetOutput(Output::File);
+  EXPECT_EQ(JsonQuery(Run({"list", "--json"}).out, "sorted(t['state'] for t in d)"),
+            "['activated', 'activated', 'activated', 'activated']")
+      << "the commands themselves were carried out";
+}
+
 TEST_F(CliTest, SecondProcessIsRefusedWhileTheStoreIsInUse) {
   Activate("Work", kPinPolicy, "2468");
   auto holder = cli.Start({"code", "Work", "--pin-stdin"});  // waits for its PIN
