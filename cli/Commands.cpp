@@ -16,6 +16,7 @@
 #include "cli/Messages.h"
 #include "cli/Terminal.h"
 #include "cli/TokenStore.h"
+#include "frontend/DisplayText.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
@@ -59,7 +60,8 @@ std::string FirstSentence(std::string_view text) {
   return std::string(end == std::string_view::npos ? text : text.substr(0, end + 1));
 }
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+// A name as messages show it: stored names may hold line breaks or escape sequences.
+std::string Quoted(const std::string& name) { return "\"" + frontend::DisplayName(name) + "\""; }
 
 [[noreturn]] void ThrowNotActivated(const TokenRecord& token) {
   if (token.state == PENDING_PIN_STATE) {
@@ -286,7 +288,7 @@ int RunList(const Arguments& args) {
   const std::vector<std::string> headers = {"NAME", "STATE", "MODE", "PIN", "LOCKED"};
   std::vector<std::vector<std::string>> rows;
   for (const TokenRecord& token : tokens) {
-    rows.push_back({token.name, StateName(token.state), ModeName(token),
+    rows.push_back({frontend::DisplayName(token.name), StateName(token.state), ModeName(token),
                     OVString(token.pinRequired ? 207 : 208), LockColumn(token)});
   }
   std::vector<std::size_t> widths(headers.size());
@@ -318,7 +320,7 @@ int RunInfo(const Arguments& args) {
   auto line = [](std::string_view label, const std::string& value) {
     std::cout << label << std::string(label.size() < 18 ? 18 - label.size() : 1, ' ') << value << "\n";
   };
-  line("Token:", info.name);
+  line("Token:", frontend::DisplayName(info.name));
   line("State:", StateName(info.state));
   line(OVString(118), ModeName(info));
   line(OVString(119), info.policy);

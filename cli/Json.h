@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "frontend/DisplayText.h"
+
 namespace ov::cli {
 
 class JsonObject {
@@ -46,28 +48,8 @@ class JsonObject {
     Quoted(key);
     m_out << ": ";
   }
-  // Bytes of 0x80 and above pass as they are: the names are UTF-8 already.
-  void Quoted(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    m_out << '"';
-    for (const char c : text) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (c == '"' || c == '\\') {
-        m_out << '\\' << c;
-      } else if (c == '\n') {
-        m_out << "\\n";
-      } else if (c == '\t') {
-        m_out << "\\t";
-      } else if (c == '\r') {
-        m_out << "\\r";
-      } else if (byte < 0x20 || byte == 0x7f) {
-        m_out << "\\u00" << kHex[byte >> 4] << kHex[byte & 0x0f];
-      } else {
-        m_out << c;
-      }
-    }
-    m_out << '"';
-  }
+  // Names from token files may hold anything; the output stays valid JSON in UTF-8.
+  void Quoted(std::string_view text) { m_out << '"' << frontend::JsonStringContent(text) << '"'; }
 
   std::ostream& m_out;
   std::string m_indent;

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cli/CliError.h"
+#include "frontend/DisplayText.h"
 #include "frontend/StringTable.h"
 
 namespace ov::cli {
@@ -97,7 +98,8 @@ TokenRecord Session::FindToken(const std::string& name) const {
     if (SameTokenName(token.name, name)) match = &token, ++matches;
   }
   if (matches == 1) return std::move(*match);
-  throw CliError(kExitNoSuchToken, "There is no token named \"" + name + "\".");
+  throw CliError(kExitNoSuchToken,
+                 "There is no token named \"" + frontend::DisplayName(name) + "\".");
 }
 
 OpenToken::OpenToken(const std::string& name) : m_name(name) {

@@ -7,6 +7,8 @@
 #include "api/Boundary.h"
 #include "api/InputValidation.h"
 #include "api/OVHelper.h"
+#include "storage/OVEngineStore.h"
+#include "storage/TokenFile.h"
 
 using namespace ov;
 
@@ -79,6 +81,24 @@ int32_t FinalizeLibrary(LogScope& log) {
   return result;
 }
 
+// Whether the token has a file already: a name stored before the character rule still opens.
+bool IsStoredTokenName(const char* name) noexcept {
+  try {
+    const std::string file = OVEngineStore::GetFileName(name);
+    for (const bool isOv3 : {true, false}) {
+      const std::string path = OVEngineStore::GetFullFilePath(file, isOv3);
+      if (!path.empty() && FileExists(path)) return true;
+    }
+  } catch (...) {
+  }
+  return false;
+}
+
+// Opening a token: the name rule; a new token's name also the character rule.
+bool IsValidInstanceName(const char* name) noexcept {
+  return IsValidTokenName(name) && (IsValidNewTokenName(name) || IsStoredTokenName(name));
+}
+
 // A policy string is absent or has one of the lengths 4, 8, 9, 10, 11, 12.
 bool IsPolicyLengthAllowed(const char* policy) {
   if (policy == nullptr) return true;
@@ -95,7 +115,7 @@ bool OV_PerformAuto_Validation(std::string& url, const char* userId, const char*
   if (userId == nullptr || password == nullptr) return false;
   if (minLength == nullptr || maxLength == nullptr || complexity == nullptr) return false;
   if (!IsValidUrl(url) || !IsValidUserName(userId) || !IsValidEnrollmentPin(password)) return false;
-  if (deviceName != nullptr && !IsValidTokenName(deviceName)) return false;
+  if (deviceName != nullptr && !IsValidNewTokenName(deviceName)) return false;
   return softPin == nullptr || IsValidSoftPin(softPin, *minLength, *maxLength, *complexity);
 }
 
@@ -119,9 +139,9 @@ int32_t OV_CreateInstanceA(const char* tokenName, int32_t reserved) {
   LogScope log("OV_CreateInstanceA");
   log.Text("tokenName", tokenName);
   log.Number("reserved", reserved);
-  return log.Return(CallLocked(log, reserved == 0 && IsValidTokenName(tokenName), [&](OVHelper& h) {
-    return h.OVHelper_GetInstance(tokenName, reserved);
-  }));
+  return log.Return(
+      CallLocked(log, reserved == 0 && IsValidInstanceName(tokenName),
+                 [&](OVHelper& h) { return h.OVHelper_GetInstance(tokenName, reserved); }));
 }
 
 int32_t OV_ReleaseInstance(void) {
@@ -225,9 +245,8 @@ int32_t OV_DeleteToken(void) {
 int32_t OV_ChangeTokenNameA(const char* newName) {
   LogScope log("OV_ChangeTokenNameA");
   log.Text("newName", newName);
-  return log.Return(CallLocked(log, IsValidTokenName(newName), [&](OVHelper& h) {
-    return h.OVHelper_ChangeTokenName(newName);
-  }));
+  return log.Return(CallLocked(log, IsValidNewTokenName(newName),
+                               [&](OVHelper& h) { return h.OVHelper_ChangeTokenName(newName); }));
 }
 
 int32_t OV_GetTokenInfoA(OVTokenInfoA* info) {
@@ -270,7 +289,7 @@ int32_t OV_ImportLegacyTokenDataA(const char* tokenName) {
     log.Message("INVALID_PARAM");
     return log.Return(OV_ERR_NOT_INITIALIZED);
   }
-  return log.Return(CallLocked(log, true, [&](OVHelper& h) {
+  return log.Return(CallLocked(log, IsValidNewTokenName(tokenName), [&](OVHelper& h) {
     return h.OVHelper_ImportLegacyTokenData(tokenName);
   }));
 }

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "api/InputValidation.h"
+#include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
 #include "support/KeyValueRecords.h"
+#include "support/TokenFixtures.h"
 
 namespace {
 
@@ -31,6 +33,94 @@ TEST(IsValidTokenNameTest, LengthBlanksAndForbiddenCharacters) {
     EXPECT_FALSE(ov::IsValidTokenName(name.c_str())) << name;
   }
   EXPECT_FALSE(ov::IsValidTokenName(nullptr));
+}
+
+// New names must be UTF-8 without control characters, through every function that names a token;
+// a name stored before that rule still opens.
+class NewTokenNameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::remove_all(ov::GetFilePath(nullptr));
+    ASSERT_EQ(OV_InitializeA("KLSA_GA_8_2", 0), OV_OK);
+  }
+  void TearDown() override { OV_Finalize(); }
+};
+
+TEST_F(NewTokenNameTest, ControlCharactersAndBrokenUtf8AreRefused) {
+  struct Case {
+    std::string name;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"Home\nWork", false},
+      {"Red \x1B[31m", false},
+      {"Tab\tName", false},
+      {"Delete\x7F", false},
+      {"Bad \xFF byte", false},
+      {"Overlong \xC0\xAF", false},
+      {"Surrogate \xED\xA0\x80", false},
+      {"Cut short \xE2\x82", false},
+      {"Past \xF4\x90\x80\x80", false},
+      {"B\xC3\xBCro 2", true},
+      {"\xE6\x9D\xB1\xE4\xBA\xAC token", true},
+      {"Key \xF0\x9F\x94\x91", true},
+  };
+  for (const Case& c : cases) {
+    const char* name = c.name.c_str();
+    EXPECT_EQ(ov::IsValidNewTokenName(name), c.valid) << c.name;
+    EXPECT_EQ(OV_CreateInstanceA(name, 0), c.valid ? OV_OK : OV_ERR_INVALID_PARAM) << c.name;
+    if (c.valid) {
+      EXPECT_EQ(OV_DeleteToken(), OV_OK) << c.name;
+    }
+    // Without an open token a good name gets as far as the missing instance.
+    EXPECT_EQ(OV_ChangeTokenNameA(name), c.valid ? OV_ERR_NO_INSTANCE : OV_ERR_INVALID_PARAM)
+        << c.name;
+    int32_t minimum = 0, maximum = 0, complexity = 0;
+    EXPECT_EQ(OV_PerformAutoEnrollmentA("https://enroll.example", "user", "secret", nullptr, name,
+                                        5, &minimum, &maximum, &complexity),
+              c.valid ? OV_ERR_NO_INSTANCE : OV_ERR_INVALID_PARAM)
+        << c.name;
+    if (!c.valid) {
+      EXPECT_EQ(OV_ImportLegacyTokenDataA(name), OV_ERR_INVALID_PARAM) << c.name;
+    }
+  }
+}
+
+TEST_F(NewTokenNameTest, WideNamesAreCheckedAfterConversion) {
+  struct Case {
+    std::wstring name;
+    bool valid;
+  };
+  const Case cases[] = {
+      {L"Home\nWork", false},
+      {L"Escape \x1B", false},
+      {std::wstring(L"Lone ") + static_cast<wchar_t>(0xD800) + L" half", false},
+      {std::wstring(L"Past ") + static_cast<wchar_t>(0x110000), false},
+      {L"B\u00FCro \u6771", true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(OV_CreateInstanceW(c.name.c_str(), 0), c.valid ? OV_OK : OV_ERR_INVALID_PARAM);
+    if (c.valid) {
+      EXPECT_EQ(OV_DeleteToken(), OV_OK);
+    }
+    EXPECT_EQ(OV_ChangeTokenNameW(c.name.c_str()),
+              c.valid ? OV_ERR_NO_INSTANCE : OV_ERR_INVALID_PARAM);
+    // A value that is no character becomes "?", which the older name rule refuses.
+    if (!c.valid) {
+      EXPECT_NE(OV_ImportLegacyTokenDataW(c.name.c_str()), OV_OK);
+    }
+  }
+}
+
+TEST_F(NewTokenNameTest, StoredNamesStillOpen) {
+  const std::string stored = "Home\nWork \xFF";
+  ASSERT_TRUE(ov::test::MakeOv3Token(stored, "", INSTALLED_STATE));
+  ASSERT_EQ(OV_CreateInstanceA(stored.c_str(), 0), OV_OK);
+  OVTokenInfoA info{};
+  ASSERT_EQ(OV_GetTokenInfoA(&info), OV_OK);
+  EXPECT_EQ(std::string(info.m_szTokenName), stored);
+  OV_FreeTokenInfoA(&info);
+  EXPECT_EQ(OV_DeleteToken(), OV_OK);
 }
 
 }  // namespace

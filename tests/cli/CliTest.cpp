@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -395,6 +396,38 @@ TEST(CliImportTest, ImportsTheOldProfileUnderTheProposedName) {
   const std::vector<uint8_t> key = ov::test::FromHex(ov::test::kFixtureOtpKey);
   const CliResult code = cli.Run({"code", "Kelsa Orvanti 2", "--pin-stdin"}, "1234\n");
   EXPECT_EQ(code.out, Hotp(key, 5, 6) + "\n") << code.err;
+}
+
+// Names stored by earlier versions may hold line breaks, escape sequences and bytes that are not
+// UTF-8: they still list and open, shown escaped, and the JSON stays valid. The runner shares this
+// process's data folder, where the fixtures write the token files.
+TEST_F(CliTest, StoredNamesWithControlCharactersAreShownEscaped) {
+  ov::test::CliRunner shared(ov::test::PrivateHome::Root());
+  std::filesystem::remove_all(ov::GetFilePath(nullptr));
+  const std::string forged = "Home\nWork   activated";
+  const std::string escape = "Red \x1b[31m\xff";
+  ASSERT_TRUE(ov::test::MakeOv3Token(forged, "", INSTALLED_STATE));
+  ASSERT_TRUE(ov::test::MakeOv3Token(escape, "", INSTALLED_STATE));
+
+  const CliResult list = shared.Run({"list"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_EQ(std::count(list.out.begin(), list.out.end(), '\n'), 3) << list.out;
+  EXPECT_NE(list.out.find("Home\\x0aWork   activated  not activated"), std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("Red \\x1b[31m\\xff"), std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find('\x1b'), std::string::npos);
+
+  EXPECT_EQ(JsonQuery(shared.Run({"list", "--json"}).out, "sorted(t['name'] for t in d)"),
+            "['Home\\nWork   activated', 'Red \\x1b[31m\ufffd']");
+  const CliResult info = shared.Run({"info", forged});
+  EXPECT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_NE(info.out.find("Token:            Home\\x0aWork"), std::string::npos) << info.out;
+  EXPECT_EQ(
+      JsonQuery(shared.Run({"info", escape, "--json"}).out, "d['name'] == 'Red \\x1b[31m\ufffd'"),
+      "True");
+  const CliResult refused = shared.Run({"code", forged});
+  EXPECT_NE(refused.err.find("Home\\x0aWork"), std::string::npos) << refused.err;
+  EXPECT_EQ(shared.Run({"new", "New\x1b[2J"}).exitCode, 2);
 }
 
 }  // namespace

@@ -5,11 +5,47 @@
 #include <string>
 #include <vector>
 
+#include "frontend/DisplayText.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
 
 namespace {
+
+// Shown names: printable text unchanged, everything that could forge a line or drive a terminal
+// escaped; JSON always valid UTF-8.
+TEST(DisplayTextTest, EscapesWhatIsNotPlainlyPrintable) {
+  struct Case {
+    std::string text;
+    std::string shown;
+    std::string json;
+  };
+  const Case cases[] = {
+      {"B\xC3\xBCro 2 \xE6\x9D\xB1 \xF0\x9F\x94\x91", "B\xC3\xBCro 2 \xE6\x9D\xB1 \xF0\x9F\x94\x91",
+       "B\xC3\xBCro 2 \xE6\x9D\xB1 \xF0\x9F\x94\x91"},
+      {"a\nb\tc\rd", "a\\x0ab\\x09c\\x0dd", "a\\nb\\tc\\rd"},
+      {"\x1B[2J\x07\x7F", "\\x1b[2J\\x07\\x7f", "\\u001b[2J\\u0007\\u007f"},
+      {std::string("nul\0end", 7), "nul\\x00end", "nul\\u0000end"},
+      {"q\"b\\s", "q\"b\\\\s", "q\\\"b\\\\s"},
+      {"c1 \xC2\x9B"
+       "31m",
+       "c1 \\u009b31m", "c1 \\u009b31m"},
+      {"rtl \xE2\x80\xAE"
+       "gpj.exe",
+       "rtl \\u202egpj.exe", "rtl \\u202egpj.exe"},
+      {"bad \xFF\xFE", "bad \\xff\\xfe", "bad \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"overlong \xC0\xAF", "overlong \\xc0\\xaf", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"surrogate \xED\xA0\x80", "surrogate \\xed\\xa0\\x80",
+       "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"cut \xE2\x82", "cut \\xe2\\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"past \xF4\x90\x80\x80", "past \\xf4\\x90\\x80\\x80",
+       "past \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ov::frontend::DisplayName(c.text), c.shown) << c.shown;
+    EXPECT_EQ(ov::frontend::JsonStringContent(c.text), c.json) << c.shown;
+  }
+}
 
 TEST(TokenNamingTest, ProposesOneAboveTheHighestNumberUsed) {
   struct Case {
