@@ -693,9 +693,10 @@ void MainWindow::setBackListMode(bool listMode) {
 }
 
 void MainWindow::setTitle(const QString& title) {
-  m_title->setText(theme::ShortTitle(title));
-  m_title->setAccessibleName(title);
-  m_title->setToolTip(title);
+  const QString shown = DisplayName(title);
+  m_title->setText(theme::ShortTitle(shown));
+  m_title->setAccessibleName(shown);
+  m_title->setToolTip(shown);
 }
 
 void MainWindow::showTokenTitle() {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "frontend/DisplayText.h"
 #include "frontend/StringTable.h"
 
 namespace ov::app {
@@ -23,6 +24,12 @@ inline QString Str(int id) { return QString::fromUtf8(frontend::OVString(id)); }
 inline QString Str(int id, int a) { return QString::fromStdString(frontend::LoadOVString(id, a)); }
 inline QString Str(int id, int a, int b) {
   return QString::fromStdString(frontend::LoadOVString(id, a, b));
+}
+
+// A token's name as it is shown: line breaks, control characters and the like written as escapes,
+// so a stored name cannot forge a row or hide its true text.
+inline QString DisplayName(const QString& name) {
+  return QString::fromStdString(frontend::DisplayName(name.toStdString()));
 }
 
 }  // namespace ov::app

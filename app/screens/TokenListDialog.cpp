@@ -65,7 +65,7 @@ void TokenListDialog::initTokenList() {
   for (const OVTokenInfoW& info : tokens) {
     auto* row = new QTreeWidgetItem(m_list);
     const QString name = FromWide(info.m_szTokenName);
-    row->setText(0, name);
+    row->setText(0, DisplayName(name));
     row->setText(1, QStringLiteral(">"));
     const int image = setImageOnListItem(info);
     row->setIcon(0, ImageIcon(image));

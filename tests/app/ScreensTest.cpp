@@ -19,6 +19,7 @@
 #include "app/widgets/CustomListCtrl.h"
 #include "app/widgets/DualDialogWrapper.h"
 #include "engine/PasscodeTime.h"
+#include "support/TokenFixtures.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace ov::app;
@@ -129,6 +130,20 @@ class ScreensTest : public QObject {
     refresh->start(1);  // the lock has run out by the test's clock: let the refresh come now
     QTRY_COMPARE(images()["Locked"], -1);
     QVERIFY(!refresh->isActive());
+  }
+
+  // A stored name with a line break (older files did not check names) is shown escaped, in the
+  // list and in the title, and still opens under its real name.
+  void aStoredNameWithALineBreakIsShownEscapedAndStillOpens() {
+    QVERIFY(ov::test::MakeOv3Token("Line\nBreak", "", INSTALLED_STATE));
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    QVERIFY2(images().contains("Line\\x0aBreak"), qPrintable(images().keys().join("|")));
+    choose("Line\\x0aBreak");
+    QCOMPARE(window->activeScreenCode(), Continue::kInactiveToken);
+    QCOMPARE(Shared().g_szTokenName.toQString(), QStringLiteral("Line\nBreak"));
+    QCOMPARE(window->findChild<QLabel*>("titleLabel")->accessibleName(),
+             QStringLiteral("Line\\x0aBreak"));
   }
 
   void choosingATokenOpensItsScreen_data() {
