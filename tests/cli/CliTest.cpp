@@ -187,6 +187,15 @@ TEST_F(CliTest, JsonOutputParsesBack) {
             "318998566 Level 3 4 5 False");
 }
 
+// A level-4 policy with the PIN-length extension (here 7): the command line asks for and shows
+// the length the PIN rule enforces, not the raw length field of the policy's body.
+TEST_F(CliTest, PinLengthIsTheOneThePinRuleEnforces) {
+  Activate("Seven", "43063242806", "Ab12cd3");
+  const std::string info = Run({"info", "Seven", "--json"}).out;
+  EXPECT_EQ(JsonQuery(info, "d['pinLength']"), "7");
+  EXPECT_EQ(Run({"code", "Seven", "--pin-stdin"}, "Ab12cd3\n").exitCode, 0);
+}
+
 // Output that never reached its reader is a failure, whichever command printed it: the passcode
 // was used up and the activation made, so a script must not take the empty output for them.
 TEST_F(CliTest, LostOutputIsAFailure) {
