@@ -72,6 +72,14 @@ inline int32_t CountTokens() {
   return OV_GetTokenListW(nullptr, &count) == OV_OK ? count : -1;
 }
 
+// The number of tokens that a full listing gives, or -1. Unlike the count alone it leaves out the
+// files the listing sets aside (a copy of a token under another file name, a damaged file), so
+// that such a file never takes a place in the limit.
+inline int32_t CountListedTokens() {
+  TokenList tokens;
+  return tokens.ok() ? tokens.size() : -1;
+}
+
 inline bool ModeIs(const OVTokenInfoW& info, const char* modeText) {
   return info.m_szTokenMode != nullptr && FromWide(info.m_szTokenMode) == QLatin1String(modeText);
 }

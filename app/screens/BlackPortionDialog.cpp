@@ -57,7 +57,7 @@ void BlackPortionDialog::OnInitDialog() {
     m_deactivate->hide();
     m_delete->hide();
     // At the limit, or beyond it with files added from outside, no token can be added.
-    const int32_t count = CountTokens();
+    const int32_t count = CountListedTokens();
     m_addOrRename->setEnabled(count >= 0 && count < kMaxTokens);
   } else if (m_DialogType == DialogType::SIDEBAR_PASSCODE) {
     m_addOrRename->setSvgIcon(QStringLiteral(":/icons/rename.svg"), Str(193));
@@ -110,7 +110,7 @@ void BlackPortionDialog::OnBnClickedBlackDlgChangeTokenNameBtn() {
   AppLog log("CBlackPortionDialog::OnBnClickedBlackDlgChangeTokenNameBtn");
   if (!m_addOrRename->isEnabled()) return;
   if (m_DialogType == DialogType::SIDEBAR_LIST) {
-    const int32_t count = CountTokens();
+    const int32_t count = CountListedTokens();
     if (count < 0 || count >= kMaxTokens) return;
     postContinue(Continue::kTokenName);
     postTitleIndicator(Indicator::kShowA);

@@ -408,6 +408,10 @@ class ScreensTest : public QObject {
     for (int i = 0; i < tokens; ++i) {
       ov::test::MakeInstalledToken("Token " + std::to_string(i));
     }
+    // A copy of a token's file under another name is no token and takes no place in the limit.
+    const std::filesystem::path folder = ov::GetFilePath(ov::kTokenFolderOv3);
+    std::filesystem::copy_file(folder / (ov::OVEngineStore::GetFileName("Token 0") + ".tk3"),
+                               folder / "copy-of-a-token.tk3");
     openWindow();
     QCOMPARE(images().size(), tokens);
     QCOMPARE(button("addRenameButton")->isEnabled(), enabled);
