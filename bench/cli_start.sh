@@ -17,11 +17,11 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 XDG_DATA_HOME="$work/now" "$cli" new Plain >/dev/null
 XDG_DATA_HOME="$work/now" "$cli" activate Plain --policy 19929092 >/dev/null 2>&1  # event, no PIN
 
-commands=(-n "orvanti-cli code (no PIN)" "XDG_DATA_HOME='$work/now' '$cli' code Plain")
+commands=(-n "orvanti-cli code (no PIN)" "env XDG_DATA_HOME='$work/now' '$cli' code Plain")
 if [ -n "${BEFORE:-}" ]; then
   XDG_DATA_HOME="$work/before" "$BEFORE" new Plain >/dev/null
   XDG_DATA_HOME="$work/before" "$BEFORE" activate Plain --policy 19929092 >/dev/null 2>&1
-  commands+=(-n "older orvanti-cli code (no PIN)" "XDG_DATA_HOME='$work/before' '$BEFORE' code Plain")
+  commands+=(-n "older orvanti-cli code (no PIN)" "env XDG_DATA_HOME='$work/before' '$BEFORE' code Plain")
 fi
 hyperfine --warmup 5 -N --export-markdown "$work/result.md" "$@" "${commands[@]}" \
   -n "oathtool --totp" "oathtool --totp 3132333435363738393031323334353637383930" \
