@@ -117,7 +117,7 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
 
 int OrvantiApp::ImportLegacyToken() {
   AppLog log("COrvantiApp::ImportLegacyToken");
-  const int32_t count = CountTokens();
+  const int32_t count = CountListedTokens();
   if (count < 0) {
     log.Message("OV_GetTokenList call failed");
     return OV_ERR_OPERATION_FAILED;
