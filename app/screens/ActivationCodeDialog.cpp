@@ -182,27 +182,7 @@ void ActivationCodeDialog::OnBnClickedContinuebtn() {
     ShowOTP();
     return;
   }
-  bool pinRequired = false;
-  bool challengeResponse = false;
-  {
-    OpenTokenInfo info;
-    if (!info.ok()) {
-      postCancel(Cancel::kAbort);
-      return;
-    }
-    pinRequired = info->m_bPinRequired;
-    challengeResponse = ModeIs(*info, OV_MODE_TEXT_CHALLENGE_RESPONSE);
-  }
-  if (pinRequired) {
-    postContinue(Continue::kSetPin);
-    postTitleIndicator(Indicator::kShowA);
-  } else if (challengeResponse) {
-    postContinue(Continue::kChallenge);
-    postTitleIndicator(Indicator::kShowA);
-  } else if (GenerateOTP(nullptr, m_hint) == 0) {
-    postContinue(Continue::kPasscode);
-    postTitleIndicator(Indicator::kHideA);
-  }
+  ContinueToPasscode(true, WithoutInfo::Abort, m_hint);
 }
 
 void ActivationCodeDialog::OnBnClickedCancelbtn() {

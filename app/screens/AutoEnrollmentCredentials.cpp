@@ -291,7 +291,7 @@ void AutoEnrollmentCredentials::enrollmentFinished(const EnrollmentOutcome& outc
   if (outcome.result == OV_OK) {
     shared.g_szPassword.clear();
     shared.g_szSoftPin.clear();
-    continueAfterEnrollment();
+    ContinueToPasscode(true, WithoutInfo::Abort, nullptr);
     return;
   }
   if (withSoftPin) {
@@ -328,32 +328,6 @@ void AutoEnrollmentCredentials::handleAutoEnrollmentError(int32_t result) {
   shared.g_szPassword.clear();
   postCancel(Cancel::kEnrollmentFailed);
   postTitleIndicator(Indicator::kShowA);
-}
-
-void AutoEnrollmentCredentials::continueAfterEnrollment() {
-  bool pinRequired = false;
-  bool challengeResponse = false;
-  {
-    OpenTokenInfo info;
-    if (!info.ok()) {
-      AppLog log("CAutoEnrollmentCredentials::continueAfterEnrollment");
-      log.Message("OV_GetTokenInfo call failed");
-      postCancel(Cancel::kAbort);
-      return;
-    }
-    pinRequired = info->m_bPinRequired;
-    challengeResponse = ModeIs(*info, OV_MODE_TEXT_CHALLENGE_RESPONSE);
-  }
-  if (pinRequired) {
-    postContinue(Continue::kSetPin);
-    postTitleIndicator(Indicator::kShowA);
-  } else if (challengeResponse) {
-    postContinue(Continue::kChallenge);
-    postTitleIndicator(Indicator::kShowA);
-  } else if (GenerateOTP(nullptr, nullptr) == 0) {
-    postContinue(Continue::kPasscode);
-    postTitleIndicator(Indicator::kHideA);
-  }
 }
 
 void AutoEnrollmentCredentials::OnBnClickedCancel() {

@@ -45,7 +45,6 @@ class AutoEnrollmentCredentials : public RHGenericChildDialog {
   void StartAutoEnrollmentThread(const SecretText* softPin);
   void enrollmentFinished(const EnrollmentOutcome& outcome);
   void handleAutoEnrollmentError(int32_t result);
-  void continueAfterEnrollment();
   void ShowSoftPinRule();
   void setError(const QString& text);
   void setWorking(bool working);

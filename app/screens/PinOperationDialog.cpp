@@ -301,19 +301,7 @@ void PinOperationDialog::OnTimer(int id) {
 }
 
 void PinOperationDialog::continueAfterPin() {
-  bool challengeResponse = false;
-  {
-    OpenTokenInfo info;
-    if (!info.ok()) return;
-    challengeResponse = ModeIs(*info, OV_MODE_TEXT_CHALLENGE_RESPONSE);
-  }
-  if (challengeResponse) {
-    postContinue(Continue::kChallenge);
-    postTitleIndicator(Indicator::kShowA);
-  } else if (GenerateOTP(nullptr, m_message) == 0) {
-    postContinue(Continue::kPasscode);
-    postTitleIndicator(Indicator::kHideA);
-  } else {
+  if (!ContinueToPasscode(false, WithoutInfo::DoNothing, m_message)) {
     clearEdit();
     m_edit->setFocus();
   }
@@ -672,22 +660,30 @@ AttemptFacts ReadAttemptFacts() {
   return facts;
 }
 
+// The lock-out text, with the attempts and the deactivation warning when attempts are limited.
+QString LockOutText(const AttemptFacts& facts) {
+  const QString lock = Str(203) + QLatin1Char(' ') + Str(206, facts.minutesLeft);
+  if (facts.maxAttacks == 0) return lock;
+  return Str(209, facts.badPins + 1, facts.maxAttacks) + QStringLiteral(" \n") + lock +
+         QLatin1Char('\n') + Str(210, facts.maxAttacks);
+}
+
 }  // namespace
+
+void PinOperationDialog::startLockRecheck() {
+  m_continue->setEnabled(false);
+  startTimer(TimerId::kLockRecheck, 30000);
+}
 
 QString PinOperationDialog::HandleVerifyFail(int32_t result) {
   const AttemptFacts facts = ReadAttemptFacts();
-  const QString attempts = Str(209, facts.badPins + 1, facts.maxAttacks);
-  const QString warning = Str(210, facts.maxAttacks);
   if (facts.locked || result == OV_ERR_TOKEN_LOCKED) {
-    m_continue->setEnabled(false);
-    startTimer(TimerId::kLockRecheck, 30000);
-    const QString lock = Str(203) + QLatin1Char(' ') + Str(206, facts.minutesLeft);
-    return facts.maxAttacks != 0
-               ? attempts + QStringLiteral(" \n") + lock + QLatin1Char('\n') + warning
-               : lock;
+    startLockRecheck();
+    return LockOutText(facts);
   }
   if (facts.maxAttacks > 0 && facts.badPins > 0) {
-    return attempts + QLatin1Char('\n') + Str(160) + QLatin1Char('\n') + warning;
+    return Str(209, facts.badPins + 1, facts.maxAttacks) + QLatin1Char('\n') + Str(160) +
+           QLatin1Char('\n') + Str(210, facts.maxAttacks);
   }
   return Str(160);
 }
@@ -696,13 +692,8 @@ void PinOperationDialog::addInstructionOnEnterPinDialog() {
   const AttemptFacts facts = ReadAttemptFacts();
   QString text;
   if (facts.locked) {
-    m_continue->setEnabled(false);
-    startTimer(TimerId::kLockRecheck, 30000);
-    const QString lock = Str(203) + QLatin1Char(' ') + Str(206, facts.minutesLeft);
-    text = facts.maxAttacks != 0
-               ? Str(209, facts.badPins + 1, facts.maxAttacks) + QStringLiteral(" \n") + lock +
-                     QLatin1Char('\n') + Str(210, facts.maxAttacks)
-               : lock;
+    startLockRecheck();
+    text = LockOutText(facts);
   } else {
     m_continue->setEnabled(!Shared().g_bDeactivationShown);
     if (facts.maxAttacks > 0 && facts.badPins > 0) {

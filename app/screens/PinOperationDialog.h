@@ -55,6 +55,8 @@ class PinOperationDialog : public RHGenericChildDialog {
   void handleGenericErrorCodes(int32_t result);
   QString HandleVerifyFail(int32_t result);
   void addInstructionOnEnterPinDialog();
+  // A lock-out is on: Continue waits, and the lock is looked at again every 30 seconds.
+  void startLockRecheck();
   bool validateChallenge(const QString& text, QString& message);
   void continueEnrollmentString(const QString& text);
   void takeEnrollmentStringFromClipboard();

@@ -169,6 +169,36 @@ int RHGenericChildDialog::GenerateOTP(const wchar_t* challenge, QLabel* errorLab
   return log.Return(-1);
 }
 
+bool RHGenericChildDialog::ContinueToPasscode(bool setPinFirst, WithoutInfo withoutInfo,
+                                              QLabel* errorLabel) {
+  bool pinRequired = false;
+  bool challengeResponse = false;
+  {
+    OpenTokenInfo info;
+    if (!info.ok()) {
+      AppLog log("CRHGenericChildDialog::ContinueToPasscode");
+      log.Message("OV_GetTokenInfo call failed");
+      if (withoutInfo == WithoutInfo::Abort) postCancel(Cancel::kAbort);
+      return false;
+    }
+    pinRequired = info->m_bPinRequired;
+    challengeResponse = ModeIs(*info, OV_MODE_TEXT_CHALLENGE_RESPONSE);
+  }
+  if (setPinFirst && pinRequired) {
+    postContinue(Continue::kSetPin);
+    postTitleIndicator(Indicator::kShowA);
+  } else if (challengeResponse) {
+    postContinue(Continue::kChallenge);
+    postTitleIndicator(Indicator::kShowA);
+  } else if (GenerateOTP(nullptr, errorLabel) == 0) {
+    postContinue(Continue::kPasscode);
+    postTitleIndicator(Indicator::kHideA);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 std::vector<QWidget*> RHGenericChildDialog::focusCycle() const {
   std::vector<QWidget*> visible;
   for (QWidget* widget : m_cycle) {

@@ -59,6 +59,12 @@ class RHGenericChildDialog : public QWidget {
   // so), 1 or -1 (failure: the application is aborted through cancel 72).
   int GenerateOTP(const wchar_t* challenge, QLabel* errorLabel);
 
+  // From an open, activated token on to what its passcode needs: the PIN to set (when asked to
+  // and the token wants one), the challenge entry, or the passcode itself. Without the token's
+  // information it aborts or does nothing, as the caller says. True when it moved on.
+  enum class WithoutInfo { DoNothing, Abort };
+  bool ContinueToPasscode(bool setPinFirst, WithoutInfo withoutInfo, QLabel* errorLabel);
+
   // Calls of the main window after it went back to this screen.
   virtual void showErrorMessage() {}
   virtual void showInvalidPINError() {}

@@ -156,19 +156,7 @@ void WelcomeMessageDialog::OnBnClickedMainBtn() {
         break;
       }
       Shared().g_bChangePinRequired = false;
-      bool challengeResponse = false;
-      {
-        OpenTokenInfo info;
-        if (!info.ok()) break;
-        challengeResponse = ModeIs(*info, OV_MODE_TEXT_CHALLENGE_RESPONSE);
-      }
-      if (challengeResponse) {
-        postContinue(Continue::kChallenge);
-        postTitleIndicator(Indicator::kShowA);
-      } else if (GenerateOTP(nullptr, m_error) == 0) {
-        postContinue(Continue::kPasscode);
-        postTitleIndicator(Indicator::kHideA);
-      }
+      ContinueToPasscode(false, WithoutInfo::DoNothing, m_error);
       break;
     }
     case DialogType::MESSAGE_INACTIVE: {
