@@ -11,8 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
+#include "app/Navigation.h"
 #include "app/SharedValues.h"
+#include "app/screens/TokenListDialog.h"
+#include "app/widgets/CustomListCtrl.h"
+#include "app/widgets/DualDialogWrapper.h"
 #include "ov/ov_api.h"
 #include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
@@ -119,6 +124,59 @@ inline void Drain() {
     QCoreApplication::processEvents();
   }
 }
+
+// What a test of the whole window needs: the library in a fresh store, the main window, the exit
+// codes it asked for, and ways to post navigation, find the visible control of a name and choose
+// a token in the list. init() and cleanup() of a test class call begin() and end().
+class WindowDriver {
+ protected:
+  void begin() {
+    env = std::make_unique<AppEnvironment>();
+    exits.clear();
+  }
+  void end() {
+    window.reset();
+    env.reset();
+  }
+  void openWindow(const QString& enrollment = {}) {
+    window = std::make_unique<app::MainWindow>();
+    QObject::connect(window.get(), &app::MainWindow::exitRequested, window.get(),
+                     [this](int code) { exits << code; });
+    window->setEnrollmentString(enrollment);
+    window->start();
+    window->show();
+    Drain();
+  }
+  void post(int message, int code) {
+    QCoreApplication::postEvent(window.get(), new app::NavigationEvent(message, code));
+    Drain();
+  }
+  // The visible control of that object name (screens not shown keep theirs hidden).
+  template <typename T>
+  T* visible(const char* name) const {
+    for (T* widget : window->findChildren<T*>(name)) {
+      if (widget->isVisible()) return widget;
+    }
+    return nullptr;
+  }
+  // The token list on screen.
+  app::TokenListDialog* list() const {
+    return static_cast<app::TokenListDialog*>(
+        static_cast<app::DualDialogWrapper*>(window->getActiveChildDlg())->first());
+  }
+  // Chooses the list's row that shows `name`, as a click does.
+  void choose(const QString& name) {
+    app::CustomListCtrl* control = list()->list();
+    for (int row = 0; row < control->topLevelItemCount(); ++row) {
+      if (control->topLevelItem(row)->text(0) == name) list()->OnLvnItemchangedList1(row);
+    }
+    Drain();
+  }
+
+  std::unique_ptr<AppEnvironment> env;
+  std::unique_ptr<app::MainWindow> window;
+  QList<int> exits;
+};
 
 inline const std::string kEventPolicy = Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
 inline const std::string kTimePolicy =

@@ -50,12 +50,9 @@ QString Base64Lines(const QString& lines) { return QString::fromLatin1(lines.toU
 
 }  // namespace
 
-class EnrollmentFlowTest : public QObject {
+class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
   Q_OBJECT
 
-  std::unique_ptr<ov::test::AppEnvironment> env;
-  std::unique_ptr<MainWindow> window;
-  QList<int> exits;
   std::string users;
 
   std::unique_ptr<EnrollmentServer> startServer(std::vector<std::string> arguments = {}) {
@@ -63,21 +60,6 @@ class EnrollmentFlowTest : public QObject {
     auto server = std::make_unique<EnrollmentServer>(arguments);
     if (server->Ok()) setenv("OV_ENROLL_CA_FILE", server->CaFile().c_str(), 1);
     return server;
-  }
-  void openWindow(const QString& enrollment = {}) {
-    window = std::make_unique<MainWindow>();
-    connect(window.get(), &MainWindow::exitRequested, this, [this](int code) { exits << code; });
-    window->setEnrollmentString(enrollment);
-    window->start();
-    window->show();
-    Drain();
-  }
-  template <typename T>
-  T* visible(const char* name) const {
-    for (T* widget : window->findChildren<T*>(name)) {
-      if (widget->isVisible()) return widget;
-    }
-    return nullptr;
   }
   void click(const char* name) {
     QAbstractButton* button = visible<QAbstractButton>(name);
@@ -147,14 +129,12 @@ class EnrollmentFlowTest : public QObject {
     users = path.string();
   }
   void init() {
-    env = std::make_unique<ov::test::AppEnvironment>();
+    begin();
     QCOMPARE(env->initialized, OV_OK);
-    exits.clear();
     Shared().g_bShowEnrollmentChoiceText = true;
   }
   void cleanup() {
-    window.reset();
-    env.reset();
+    end();
     unsetenv("OV_ENROLL_CA_FILE");
   }
 
@@ -207,12 +187,7 @@ class EnrollmentFlowTest : public QObject {
     QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
     QCOMPARE(tokenState("Later"), int32_t{INSTALLED_STATE});
     OV_ReleaseInstance();
-    auto* list = static_cast<TokenListDialog*>(
-        static_cast<DualDialogWrapper*>(window->getActiveChildDlg())->first());
-    for (int row = 0; row < list->list()->topLevelItemCount(); ++row) {
-      if (list->list()->topLevelItem(row)->text(0) == "Later") list->OnLvnItemchangedList1(row);
-    }
-    Drain();
+    choose("Later");
     QCOMPARE(window->activeScreenCode(), Continue::kInactiveToken);
     click("mainButton");  // Activate
     QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);

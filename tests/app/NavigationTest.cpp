@@ -17,24 +17,9 @@
 using namespace ov::app;
 using ov::test::Drain;
 
-class NavigationTest : public QObject {
+class NavigationTest : public QObject, protected ov::test::WindowDriver {
   Q_OBJECT
 
-  std::unique_ptr<ov::test::AppEnvironment> env;
-  std::unique_ptr<MainWindow> window;
-  QList<int> exits;
-
-  void openWindow() {
-    window = std::make_unique<MainWindow>();
-    connect(window.get(), &MainWindow::exitRequested, this, [this](int code) { exits << code; });
-    window->start();
-    window->show();
-    Drain();
-  }
-  void post(int message, int code) {
-    QCoreApplication::postEvent(window.get(), new NavigationEvent(message, code));
-    Drain();
-  }
   QAbstractButton* back() const { return window->findChild<QAbstractButton*>("backButton"); }
   QString title() const { return window->findChild<QLabel*>("titleLabel")->text(); }
   bool indicatorShown(const char* name) const {
@@ -53,14 +38,10 @@ class NavigationTest : public QObject {
 
  private slots:
   void init() {
-    env = std::make_unique<ov::test::AppEnvironment>();
+    begin();
     QCOMPARE(env->initialized, OV_OK);
-    exits.clear();
   }
-  void cleanup() {
-    window.reset();
-    env.reset();
-  }
+  void cleanup() { end(); }
 
   void continueCodes_data() {
     QTest::addColumn<int>("code");

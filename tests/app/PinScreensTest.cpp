@@ -36,31 +36,9 @@ OVTokenInfoW HintRecord(const wchar_t* level, int length, bool trivial, bool tri
 
 }  // namespace
 
-class PinScreensTest : public QObject {
+class PinScreensTest : public QObject, protected ov::test::WindowDriver {
   Q_OBJECT
 
-  std::unique_ptr<ov::test::AppEnvironment> env;
-  std::unique_ptr<MainWindow> window;
-  QList<int> exits;
-
-  void openWindow() {
-    window = std::make_unique<MainWindow>();
-    connect(window.get(), &MainWindow::exitRequested, this, [this](int code) { exits << code; });
-    window->start();
-    window->show();
-    Drain();
-  }
-  void post(int message, int code) {
-    QCoreApplication::postEvent(window.get(), new NavigationEvent(message, code));
-    Drain();
-  }
-  template <typename T>
-  T* visible(const char* name) const {
-    for (T* widget : window->findChildren<T*>(name)) {
-      if (widget->isVisible()) return widget;
-    }
-    return nullptr;
-  }
   QString message() const { return visible<QLabel>("message")->text(); }
   QAbstractButton* continueButton() const { return visible<QAbstractButton>("continueButton"); }
   // Types into the screen's edit box and presses Enter.
@@ -72,26 +50,14 @@ class PinScreensTest : public QObject {
     QTest::keyClick(edit, Qt::Key_Return);
     Drain();
   }
-  void choose(const QString& name) {
-    auto* pair = static_cast<DualDialogWrapper*>(window->getActiveChildDlg());
-    auto* list = static_cast<TokenListDialog*>(pair->first());
-    for (int row = 0; row < list->list()->topLevelItemCount(); ++row) {
-      if (list->list()->topLevelItem(row)->text(0) == name) list->OnLvnItemchangedList1(row);
-    }
-    Drain();
-  }
   std::string shownCode() const { return visible<QLabel>("code")->text().toStdString(); }
 
  private slots:
   void init() {
-    env = std::make_unique<ov::test::AppEnvironment>();
+    begin();
     QCOMPARE(env->initialized, OV_OK);
-    exits.clear();
   }
-  void cleanup() {
-    window.reset();
-    env.reset();
-  }
+  void cleanup() { end(); }
 
   void pinHint_data() {
     QTest::addColumn<QString>("level");

@@ -25,24 +25,9 @@
 using namespace ov::app;
 using ov::test::Drain;
 
-class ScreensTest : public QObject {
+class ScreensTest : public QObject, protected ov::test::WindowDriver {
   Q_OBJECT
 
-  std::unique_ptr<ov::test::AppEnvironment> env;
-  std::unique_ptr<MainWindow> window;
-  QList<int> exits;
-
-  void openWindow() {
-    window = std::make_unique<MainWindow>();
-    connect(window.get(), &MainWindow::exitRequested, this, [this](int code) { exits << code; });
-    window->start();
-    window->show();
-    Drain();
-  }
-  TokenListDialog* list() const {
-    return static_cast<TokenListDialog*>(
-        static_cast<DualDialogWrapper*>(window->getActiveChildDlg())->first());
-  }
   // The image index of each row, by token name.
   QMap<QString, int> images() const {
     QMap<QString, int> result;
@@ -60,22 +45,10 @@ class ScreensTest : public QObject {
     }
     return -1;
   }
-  void choose(const QString& name) {
-    list()->OnLvnItemchangedList1(rowOf(name));
-    Drain();
-  }
-  QAbstractButton* button(const char* name) const {
-    const auto buttons = window->findChildren<QAbstractButton*>(name);
-    for (QAbstractButton* b : buttons) {
-      if (b->isVisible()) return b;
-    }
-    return nullptr;
-  }
+  QAbstractButton* button(const char* name) const { return visible<QAbstractButton>(name); }
   QString visibleText(const char* name) const {
-    for (QLabel* label : window->findChildren<QLabel*>(name)) {
-      if (label->isVisible()) return label->text();
-    }
-    return {};
+    QLabel* label = visible<QLabel>(name);
+    return label != nullptr ? label->text() : QString();
   }
   // Locks "Locked" (PIN 1234) with two wrong PINs; gives the seconds the lock-out lasts.
   int32_t lockToken() {
@@ -92,14 +65,10 @@ class ScreensTest : public QObject {
 
  private slots:
   void init() {
-    env = std::make_unique<ov::test::AppEnvironment>();
+    begin();
     QCOMPARE(env->initialized, OV_OK);
-    exits.clear();
   }
-  void cleanup() {
-    window.reset();
-    env.reset();
-  }
+  void cleanup() { end(); }
 
   void listShowsNotActivatedAndLockedImages() {
     ov::test::MakeActivatedToken("Plain", ov::test::kEventPolicy);
