@@ -11,6 +11,7 @@
 #include "engine/OVEngine.h"
 #include "enroll/AutoEnrollManager.h"
 #include "platform/Platform.h"
+#include "storage/StoragePaths.h"
 
 namespace ov {
 
@@ -26,7 +27,15 @@ int32_t OVHelper::OVHelper_Initialize(const std::string& uniqueId) {
   LogScope log("OVHelper::OVHelper_Initialize");
   log.Text("UniqueID", uniqueId);
   if (m_szUniqueID.empty()) m_szUniqueID = uniqueId;
-  auto mutex = platform::Current().namedMutexes->Acquire(m_szUniqueID);
+  // One lock per token store: it lives in the store's own folder, so processes with different
+  // session environments still exclude each other.
+  const std::string store = GetFilePath(nullptr);
+  if (store.empty()) {
+    log.Message("Error: no token store folder");
+    m_szUniqueID.clear();
+    return log.Return(OV_ERR_INIT_FAILED);
+  }
+  auto mutex = platform::Current().namedMutexes->Acquire(m_szUniqueID, store);
   switch (mutex.outcome) {
     case platform::NamedMutexProvider::Outcome::Failed:
       log.Message("Error: CreateMutex failed");
@@ -41,6 +50,9 @@ int32_t OVHelper::OVHelper_Initialize(const std::string& uniqueId) {
   }
   m_hMutex = std::move(mutex.held);
   m_bInitialized = true;
+  // With the lock held no save can be running: whatever an interrupted one left is settled now,
+  // before any token is listed or opened.
+  RecoverTokenFolders(m_szUniqueID);
   return log.Return(OV_OK);
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,11 +18,14 @@
 
 #include "common/LogFacade.h"
 #include "common/TokenInfoRecords.h"
+#include "encoding/Hex.h"
+#include "crypto/Sha256Digest.h"
 #include "platform/Platform.h"
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
 #include "storage/StoragePaths.h"
 #include "storage/TokenFile.h"
+#include "storage/Win_UsbFlash.h"
 
 namespace ov {
 
@@ -41,25 +45,33 @@ struct DirCloser {
   void operator()(DIR* dir) const noexcept { closedir(dir); }
 };
 
-// The names of the files (not folders) of `directory` whose names end in `tail`, in the file
-// system's order. nullopt when the folder cannot be read.
-std::optional<std::vector<std::string>> FilesEndingIn(const std::string& directory,
-                                                      std::string_view tail) {
+// True when the entry is a regular file; a link, a FIFO, a device or a folder named like a token
+// file is never opened (a FIFO would block) and never counted.
+bool IsRegularEntry(const std::string& directory, const dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_UNKNOWN) return false;
+  struct stat st {};
+  const std::string path = directory + "/" + entry.d_name;
+  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The names of the regular files of `directory` that `keep` accepts, in the file system's order.
+// nullopt when the folder cannot be read.
+template <typename Keep>
+std::optional<std::vector<std::string>> RegularFiles(const std::string& directory, Keep keep) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
   if (!dir) return std::nullopt;
   std::vector<std::string> names;
   while (const dirent* entry = readdir(dir.get())) {
     const std::string_view name = entry->d_name;
-    if (!EndsWith(name, tail)) continue;
-    bool isFolder = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-      struct stat st {};
-      const std::string path = directory + "/" + std::string(name);
-      isFolder = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
-    if (!isFolder) names.emplace_back(name);
+    if (keep(name) && IsRegularEntry(directory, *entry)) names.emplace_back(name);
   }
   return names;
+}
+
+std::optional<std::vector<std::string>> FilesEndingIn(const std::string& directory,
+                                                      std::string_view tail) {
+  return RegularFiles(directory, [&](std::string_view name) { return EndsWith(name, tail); });
 }
 
 // A token file that cannot be read: "X.tk3" becomes "X.unsupported".
@@ -84,6 +96,90 @@ bool IsNamedForItsToken(std::string_view fileName, const TokenData& record, bool
 }
 
 }  // namespace
+
+namespace {
+
+void RemoveLeftoverTemporaries(const std::string& directory, LogScope& log) {
+  const auto names = RegularFiles(directory, IsLeftoverTemporaryName);
+  if (!names) return;
+  for (const std::string& name : *names) {
+    log.Message("Removing the temporary file of an interrupted save");
+    log.Text("FileName", name);
+    if (!RemoveFile(directory + "/" + name)) log.Number("errno", errno);
+  }
+}
+
+std::string Stem(std::string_view fileName, bool isOv3) {
+  return std::string(fileName.substr(0, fileName.size() - std::strlen(ExtensionOf(isOv3))));
+}
+
+void FinishInterruptedRenames(std::string_view uniqueId, const std::string& directory,
+                              LogScope& log) {
+  const auto names = FilesEndingIn(directory, kTokenExtensionOv3);
+  if (!names) return;
+  for (const std::string& name : *names) {
+    const std::string path = directory + "/" + name;
+    TokenData record;
+    if (!OVEngineStore::GetTokenData(uniqueId, path, record, true) ||
+        IsNamedForItsToken(name, record, true)) {
+      continue;
+    }
+    const std::string expected =
+        OVEngineStore::GetFileName(TokenData::Text(record.m_szTokenName));
+    if (expected.empty()) continue;
+    log.Message("Finishing an interrupted rename");
+    log.Text("FileName", name);
+    if (!RenameNoReplace(path, directory + "/" + expected + kTokenExtensionOv3)) {
+      log.Number("errno", errno);
+    }
+  }
+}
+
+// A token found in both folders: the activated file is the finished one.
+void SettleTokensInBothFormats(std::string_view uniqueId, const std::string& ov3Folder,
+                               const std::string& legacyFolder, LogScope& log) {
+  const auto legacyNames = FilesEndingIn(legacyFolder, kTokenExtensionLegacy);
+  if (!legacyNames) return;
+  for (const std::string& legacyName : *legacyNames) {
+    const std::string stem = Stem(legacyName, false);
+    const std::string ov3Path = ov3Folder + "/" + stem + kTokenExtensionOv3;
+    if (!FileExists(ov3Path)) continue;
+    const std::string legacyPath = legacyFolder + "/" + legacyName;
+    TokenData ov3Record;
+    TokenData legacyRecord;
+    const bool ov3Read = OVEngineStore::GetTokenData(uniqueId, ov3Path, ov3Record, true);
+    const bool legacyRead = OVEngineStore::GetTokenData(uniqueId, legacyPath, legacyRecord, false);
+    const char* extra = nullptr;
+    if (ov3Read && ov3Record.m_nState == ACTIVATED_STATE) {
+      extra = legacyPath.c_str();
+    } else if (legacyRead && legacyRecord.m_nState == ACTIVATED_STATE) {
+      extra = ov3Path.c_str();
+    }
+    if (extra == nullptr) continue;
+    log.Message("Removing the unfinished copy of a token kept in both formats");
+    log.Text("Path", extra);
+    if (!RemoveFile(extra)) log.Number("errno", errno);
+  }
+}
+
+}  // namespace
+
+void RecoverTokenFolders(std::string_view uniqueId) {
+  LogScope log("OVHelper::RecoverTokenFolders");
+  try {
+    std::string ov3Folder;
+    std::string legacyFolder;
+    if (GetSearchPath(true, ov3Folder) != OV_OK || GetSearchPath(false, legacyFolder) != OV_OK) {
+      return;
+    }
+    RemoveLeftoverTemporaries(ov3Folder, log);
+    RemoveLeftoverTemporaries(legacyFolder, log);
+    FinishInterruptedRenames(uniqueId, ov3Folder, log);
+    SettleTokensInBothFormats(uniqueId, ov3Folder, legacyFolder, log);
+  } catch (...) {
+    log.Message("Error: crash");
+  }
+}
 
 int32_t GetSearchPath(bool isOv3, std::string& directory) {
   LogScope log("OVHelper::GetSearchPath");
@@ -227,7 +323,7 @@ int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_
         log.Message("Token type is OV2 and this one is not activated. Delete Token file ");
         log.Text("FileName", (*names)[i]);
         log.Number("State", static_cast<int32_t>(record.m_nState));
-        if (std::remove(path.c_str()) != 0) log.Number("errno", errno);
+        if (!RemoveFile(path)) log.Number("errno", errno);
         continue;
       }
       result = GetTokenDetails(record, list[found]);
@@ -245,6 +341,12 @@ int32_t GetTokenList(std::string_view uniqueId, OVTokenInfoA* list, int32_t* cou
   if (count == nullptr) return log.Return(OV_ERR_INVALID_PARAM);
   int32_t found = 0;
   const int32_t capacity = list == nullptr ? 0 : std::max(*count, 0);
+  if (list != nullptr && Win_UsbFlash::GetActiveDriveType() == DRIVE_MACHINE &&
+      platform::Current().userProtect->IsSecretRefused()) {
+    // Every file would fail to open and be set aside, and the list would read as empty.
+    log.Message("Error: the user's secret is refused (its mode, owner or permissions); no token can be read");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
   log.Message("Going to read OV 8.2 tokens.");
   GetTokenListByType(uniqueId, list, capacity, false, found);
   log.Message("Going to read OV 8.3 tokens.");
@@ -268,23 +370,122 @@ bool IsOV80ProfileExists(std::string& path, Ov80Profile& profile) {
   return log.Return(OV80ReadData(path, profile));
 }
 
+namespace {
+
+constexpr char kImportMarkerName[] = "ProfileData.import";
+
+// What the store remembers of an import while it runs, and after it when the profile could not
+// be deleted: the profile's digest, the token it went into, and whether the import made that token.
+struct ImportMarker {
+  bool done = false;
+  std::string digest;
+  std::string tokenName;
+  bool created = false;
+};
+
+std::string ImportMarkerPath() {
+  std::string folder;
+  if (GetSearchPath(true, folder) != OV_OK) return {};
+  return folder + "/" + kImportMarkerName;
+}
+
+std::string ProfileDigest(const std::string& path) {
+  const std::optional<SecureBytes> file = ReadWholeFile(path);
+  if (!file) return {};
+  Sha256Digest digest;
+  digest.BlockUpdate(*file, 0, file->size());
+  std::array<uint8_t, Sha256Digest::kDigestSize> value{};
+  digest.DoFinal(value, 0);
+  return HexEncode(value);
+}
+
+std::optional<ImportMarker> ReadImportMarker(const std::string& path) {
+  const std::optional<SecureBytes> file = ReadWholeFile(path);
+  if (!file) return std::nullopt;
+  std::vector<std::string> lines;
+  std::string line;
+  for (uint8_t byte : *file) {
+    if (byte == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+    } else {
+      line.push_back(static_cast<char>(byte));
+    }
+  }
+  if (lines.size() != 4 || (lines[0] != "started" && lines[0] != "done")) return std::nullopt;
+  return ImportMarker{lines[0] == "done", lines[1], lines[2], lines[3] == "1"};
+}
+
+bool WriteImportMarker(const std::string& path, const ImportMarker& marker) {
+  const std::string text = std::string(marker.done ? "done" : "started") + "\n" + marker.digest +
+                           "\n" + marker.tokenName + "\n" + (marker.created ? "1" : "0") + "\n";
+  return WriteFileAtomically(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+}
+
+std::array<std::string, 2> TokenFilePaths(std::string_view tokenName) {
+  const std::string fileName = OVEngineStore::GetFileName(tokenName);
+  return {OVEngineStore::GetFullFilePath(fileName, true),
+          OVEngineStore::GetFullFilePath(fileName, false)};
+}
+
+// Removes the token an unfinished import made (both its possible files).
+void RemoveImportedToken(const std::string& tokenName, LogScope& log) {
+  log.Text("TokenName", tokenName);
+  for (const std::string& path : TokenFilePaths(tokenName)) {
+    if (!path.empty() && !RemoveFile(path)) log.Number("errno", errno);
+  }
+}
+
+}  // namespace
+
 int32_t ImportLegacyTokenData(OVHelper& helper, const char* tokenName, ProfileImportStep step) {
   LogScope log("OVHelper::OVHelper_ImportLegacyTokenData");
   log.Text("TokenName", tokenName);
   std::string path;
   Ov80Profile profile;
-  if (!IsOV80ProfileExists(path, profile)) return log.Return(OV_OK);
-  if (step == nullptr) return log.Return(OV_ERR_OPERATION_FAILED);
+  const std::string markerPath = ImportMarkerPath();
+  if (!IsOV80ProfileExists(path, profile)) {
+    if (!markerPath.empty()) RemoveFile(markerPath);
+    return log.Return(OV_OK);
+  }
+  if (step == nullptr || tokenName == nullptr || markerPath.empty()) {
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  const std::string digest = ProfileDigest(path);
+  if (digest.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
+  if (const auto marker = ReadImportMarker(markerPath); marker && marker->digest == digest) {
+    if (marker->done) {
+      // Imported already; the profile could not be deleted then. Importing it again would give a
+      // second token with the same key and an old counter.
+      log.Message("Error: the profile was imported before and could not be deleted; it is not imported again");
+      if (RemoveFile(path)) RemoveFile(markerPath);
+      return log.Return(OV_OK);
+    }
+    // A crash stopped this import: what it made goes, and the import runs again.
+    log.Message("An import of this profile was interrupted: it starts again");
+    if (marker->created) RemoveImportedToken(marker->tokenName, log);
+  }
+  const auto paths = TokenFilePaths(tokenName);
+  ImportMarker marker{false, digest, tokenName, !FileExists(paths[0]) && !FileExists(paths[1])};
+  if (!WriteImportMarker(markerPath, marker)) {
+    log.Message("Error: cannot record the import");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
   const int32_t result = step(helper, tokenName, profile);
   if (result != OV_OK) {
     log.Message("Error: ImportProfileData failed");
+    if (marker.created) RemoveImportedToken(marker.tokenName, log);
+    RemoveFile(markerPath);
     return log.Return(result);
   }
-  if (std::remove(path.c_str()) != 0 && errno != ENOENT) {
-    log.Message("Error: cannot delete the profile");
-    log.Number("errno", errno);
-    return log.Return(OV_ERR_OPERATION_FAILED);
+  if (RemoveFile(path)) {
+    RemoveFile(markerPath);
+    return log.Return(OV_OK);
   }
+  log.Message("Error: cannot delete the profile; it is recorded as imported and will not be imported again");
+  log.Number("errno", errno);
+  marker.done = true;
+  if (!WriteImportMarker(markerPath, marker)) log.Message("Error: cannot record the import");
   return log.Return(OV_OK);
 }
 

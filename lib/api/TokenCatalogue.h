@@ -38,6 +38,16 @@ int32_t GetTokenList(std::string_view uniqueId, OVTokenInfoA* list, int32_t* cou
 int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_t capacity,
                            bool isOv3, int32_t& found);
 
+// Repairs what an interrupted operation left in the token folders. Called once the store's lock is
+// held, when no save of any process can be running:
+//   - temporary files of an interrupted save ("<name>.tk3.XXXXXX" and the like) are removed;
+//   - a format-3 file under another name than its token name gives, where that name is free, is
+//     moved there: a rename stopped after the file was rewritten for the new name;
+//   - a token that is both a legacy and a format-3 file keeps the activated one: a conversion
+//     stopped before the legacy file was removed, or an import before the format-3 file was.
+// Nothing that cannot be read is touched here; listing deals with it.
+void RecoverTokenFolders(std::string_view uniqueId);
+
 // The folder of one kind; OV_ERR_OPERATION_FAILED when it cannot be determined.
 int32_t GetSearchPath(bool isOv3, std::string& directory);
 
@@ -76,9 +86,14 @@ using ProfileImportStep = int32_t (*)(OVHelper& helper, const char* tokenName,
 
 // OVHelper_ImportLegacyTokenData: reads the profile (none: 0, nothing else happens), runs `step`
 // for `tokenName`, and deletes the profile when the step gave 0. A step failure is returned
-// unchanged and the profile stays. A profile that cannot be deleted after a successful step gives
-// OV_ERR_OPERATION_FAILED: left in place it would be imported again at the next start, over the
-// token it has just become.
+// unchanged, the token the step began is removed and the profile stays. While the import runs,
+// the token folder holds a record of it ("ProfileData.import": the profile's SHA-256, the token
+// name, whether the import made the token):
+//   - an import a crash interrupted is found by that record at the next call: the token it made
+//     is removed and the import runs again into the name given now;
+//   - a profile that cannot be deleted after a successful import is recorded as imported: the
+//     call still gives 0, and later calls give 0 without importing it again (and try to delete
+//     it once more). The log says what happened.
 int32_t ImportLegacyTokenData(OVHelper& helper, const char* tokenName, ProfileImportStep step);
 
 // The engine step that OVHelper_ImportLegacyTokenData gives to ImportLegacyTokenData (in

@@ -72,8 +72,19 @@ int64_t OVEngine::NowSince2010() {
 }
 
 int32_t OVEngine::GetLockTimeLeft(int32_t lockUntil) {
+  // 0 is "no lock-out" whatever the clock says, even before 2010 where now is negative.
+  if (lockUntil == 0) return 0;
   const int64_t left = static_cast<int64_t>(lockUntil) - NowSince2010();
-  return left > 0 ? static_cast<int32_t>(std::min<int64_t>(left, INT32_MAX)) : 0;
+  return static_cast<int32_t>(std::clamp<int64_t>(left, 0, kLongestLockSeconds));
+}
+
+bool OVEngine::CapLockTime() {
+  const int32_t until = m_TokenData.m_nLockUntil;
+  if (until == 0 || static_cast<int64_t>(until) - NowSince2010() <= kLongestLockSeconds) return false;
+  LogScope log("OVEngine::CapLockTime");
+  log.Message("The lock-out was set by a clock that ran ahead: it ends after the longest delay");
+  m_TokenData.m_nLockUntil = static_cast<int32_t>(NowSince2010() + kLongestLockSeconds);
+  return true;
 }
 
 bool OVEngine::IsTokenLocked() const { return GetLockTimeLeft(m_TokenData.m_nLockUntil) > 0; }
@@ -109,6 +120,7 @@ void OVEngine::InitOVEngine() {
     m_nTokenState = static_cast<int32_t>(m_TokenData.m_nState);
     m_nBadPinCount = m_TokenData.m_nBadPinCount;
   }
+  const bool capped = CapLockTime();
   if (!TokenData::Text(m_TokenData.m_szPolicy).empty()) {
     m_Policy.SetPolicyString(TokenData::Text(m_TokenData.m_szPolicy));
     StorePolicyInRecord();
@@ -116,6 +128,8 @@ void OVEngine::InitOVEngine() {
   if (FileExists(path)) {
     // The whole record map is kept, so that every later save writes the seed back.
     ReadOV3FromFile(m_Properties, path, m_szUniqueID, m_bIsOv3File);
+    // The shortened lock-out is written at once, or it would start again at every opening.
+    if (capped && !SaveData()) log.Message("Error: the shortened lock-out could not be saved");
     return;
   }
   if (!SaveData()) {
@@ -177,16 +191,25 @@ int32_t OVEngine::SetPIN(const char* pin) {
   }
   InitializeOrvanti(pin);
   if (m_szOtpKey.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
-  int32_t result = EncryptOTPKey(pin);
+  // Every key is protected in memory first and the file written once, so a crash never leaves a
+  // file whose keys open with two different PINs.
+  int32_t result = EncryptOTPKey(pin, false);
   if (result != OV_OK) return log.Return(result);
-  m_nTokenState = ACTIVATED_STATE;
   if (m_TokenData.m_bKeySet == 1) {
-    if (!m_szTransactionKey.empty()) result = EncryptTransactionKey(pin);
-    if (!m_szMacKey.empty()) result = EncryptMacKey(pin);
+    if (!m_szTransactionKey.empty()) result = EncryptTransactionKey(pin, false);
+    if (result == OV_OK && !m_szMacKey.empty()) result = EncryptMacKey(pin, false);
+    if (result != OV_OK) return log.Return(result);
   }
+  const int32_t previousState = m_nTokenState;
+  m_nTokenState = ACTIVATED_STATE;
   const SystemTime now = SystemTimeFromUnix(platform::Current().clock->NowUnixSeconds());
   SetChangePINDateTime(&now);
-  return log.Return(result);
+  if (!SaveData()) {
+    m_nTokenState = previousState;
+    log.Message("SaveData operation fails");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  return log.Return(OV_OK);
 }
 
 int32_t OVEngine::ValidatePIN(const char* pin) {
@@ -201,9 +224,24 @@ int32_t OVEngine::ValidatePIN(const char* pin) {
     log.Text("Path", path);
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  if (!GetTokenData(m_szUniqueID, path, m_TokenData, m_bIsOv3File)) return log.Return(OV_ERR_OPERATION_FAILED);
+  if (!GetTokenData(m_szUniqueID, path, m_TokenData, m_bIsOv3File) ||
+      !ReadOV3FromFile(m_Properties, path, m_szUniqueID, m_bIsOv3File)) {
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
+  CapLockTime();
+  // The attempt is counted on disk before the PIN is tried: a process killed while trying, or a
+  // disk that refuses the write, never gives a free guess. A refused write answers as any failed
+  // save, before anything about the PIN is known. A token without a user PIN opens with the fixed
+  // internal one, which nobody has to guess: it is not counted.
+  const bool guessable = m_Policy.GetPolicyParameter("pinlen") != 0;
+  ++m_TokenData.m_nBadPinCount;
+  m_nBadPinCount = m_TokenData.m_nBadPinCount;
+  if (guessable && !SaveData()) {
+    log.Message("Error: the attempt could not be counted");
+    return log.Return(OV_ERR_OPERATION_FAILED);
+  }
   const std::string_view pinText = pin ? std::string_view(pin) : std::string_view();
-  if (ReadOV3FromFile(m_Properties, path, m_szUniqueID, m_bIsOv3File) && DecryptOTPKey(pinText) == OV_OK) {
+  if (DecryptOTPKey(pinText) == OV_OK) {
     m_TokenData.m_nBadPinCount = 0;
     m_nBadPinCount = 0;
     if (m_TokenData.m_bKeySet == 1) {
@@ -216,19 +254,20 @@ int32_t OVEngine::ValidatePIN(const char* pin) {
     InitializePin(pin);
     return log.Return(OV_OK);
   }
-  ++m_TokenData.m_nBadPinCount;
-  m_nBadPinCount = m_TokenData.m_nBadPinCount;
   log.Number("nBadPinCount", m_nBadPinCount);
   const int32_t maxAttacks = m_Policy.GetMaxAttacks();
-  if (maxAttacks != 0 && maxAttacks == m_nBadPinCount) {
-    ResetToken();
-    return log.Return(OV_ERR_TOKEN_DEACTIVATED);
+  if (maxAttacks != 0 && maxAttacks <= m_nBadPinCount) {
+    const int32_t reset = ResetToken();
+    return log.Return(reset == OV_OK ? OV_ERR_TOKEN_DEACTIVATED : OV_ERR_OPERATION_FAILED);
   }
   const int32_t attackDelay = m_Policy.GetAttackDelay();
-  if (m_nBadPinCount > 0 && attackDelay > 0 && m_nBadPinCount >= attackDelay) {
+  if (attackDelay > 0 && m_nBadPinCount >= attackDelay) {
     SetLockTime(m_nBadPinCount - attackDelay);
+    if (!SaveData()) {
+      log.Message("Failed to save data");
+      return log.Return(OV_ERR_OPERATION_FAILED);
+    }
   }
-  if (FileExists(path) && !SaveData()) log.Message("Failed to save data");
   return log.Return(OV_ERR_INVALID_PIN);
 }
 
@@ -259,14 +298,14 @@ int32_t OVEngine::ConvertLegacyToken(const char* pin) {
     m_bIsOv3File = false;
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  if (std::remove(legacyPath.c_str()) != 0) log.Message("Error: the legacy file could not be removed");
+  if (!RemoveFile(legacyPath)) log.Message("Error: the legacy file could not be removed");
   InitializePin(pin);
   return log.Return(OV_OK);
 }
 
 void OVEngine::SetLockTime(int32_t attemptsOverThreshold) {
   const int64_t minutes = attemptsOverThreshold + 1;
-  const int64_t seconds = minutes < 20 ? 60 * minutes : 1200;
+  const int64_t seconds = std::min<int64_t>(60 * minutes, kLongestLockSeconds);
   m_TokenData.m_nLockUntil = static_cast<int32_t>(NowSince2010() + seconds);
 }
 
@@ -325,34 +364,30 @@ int32_t OVEngine::ChangeTokenName(const char* newName) {
     log.Message("Error: mismatch error");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  if (!RenameFile(oldFile, newFile)) {
-    log.Message("Error: RenameFile failed");
-    return log.Return(OV_ERR_OPERATION_FAILED);
-  }
+  // The file's content is rewritten for the new name under the old file name first, and the file
+  // then takes the new name in one rename: at every instant exactly one file holds the token. A
+  // crash between the two leaves a file whose name is not its token's, which the next start of
+  // the library moves to the name its content gives (RecoverTokenFolders).
   const std::string oldName = m_szTokenName;
-  auto rollBack = [&] {
-    RenameFile(newFile, oldFile);
-    m_szTokenName = oldName;
-    m_szFileName = oldFile;
-  };
-  m_szTokenName = newName;
-  m_szFileName = newFile;
-  try {
-    if (m_bIsOv3File && !m_Properties.ov3StoreTokenName(m_szTokenName)) throw OVException(6003);
-  } catch (const OVException&) {
-    log.Message("Error: ov3StoreTokenName failed");
-    rollBack();
-    return log.Return(OV_ERR_OPERATION_FAILED);
-  }
-  // The seed's keys depend on the name: protect it again under the remembered PIN.
   const SecureString pin(m_szPin.view());
-  SetPIN(pin.c_str());
-  if (!SaveData()) {
-    rollBack();
-    log.Message("Error: SaveData failed");
+  if (!WriteForName(newName, pin) || !RenameFile(oldFile, newFile)) {
+    log.Message("Error: the token could not be renamed");
+    if (!WriteForName(oldName, pin)) log.Message("Error: the old name could not be written back");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
+  m_szFileName = newFile;
   return log.Return(OV_OK);
+}
+
+bool OVEngine::WriteForName(const std::string& name, const SecureString& pin) {
+  m_szTokenName = name;
+  try {
+    // The seed's keys depend on the name: it is protected again under the remembered PIN.
+    if (m_bIsOv3File && !m_Properties.ov3StoreTokenName(m_szTokenName)) return false;
+    return SetPIN(pin.c_str()) == OV_OK;
+  } catch (const OVException&) {
+    return false;
+  }
 }
 
 char* OVEngine::GetTokenModeStr(int32_t mode) {
@@ -609,7 +644,7 @@ int32_t OVEngine::ImportProfileData(const Ov80Profile& profile) {
     m_bIsOv3File = true;
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  std::remove(current.c_str());
+  RemoveFile(current);
   return log.Return(OV_OK);
 }
 

@@ -28,8 +28,10 @@ class NoxOVAuthenticator;
 // The fixed PIN that stands in for the user's on tokens without a PIN, and protects delivered
 // keys until the user's PIN is set.
 inline constexpr char kInternalPin[] = "R#p3";
-// Lock-out ends count seconds from 2010-01-01 00:00:01 UTC.
+// Lock-out ends count seconds from 2010-01-01 00:00:01 UTC; 0 is no lock-out.
 inline constexpr int64_t kLockTimeBaseUnixSeconds = 1262304001;
+// The longest lock-out a wrong PIN can start; no lock-out ever has more time left than this.
+inline constexpr int32_t kLongestLockSeconds = 1200;
 
 class OVEngine final : public OVEngineStore {
  public:
@@ -108,6 +110,12 @@ class OVEngine final : public OVEngineStore {
   // A legacy token opened with the right PIN becomes a format-3 token.
   int32_t ConvertLegacyToken(const char* pin);
   static int64_t NowSince2010();
+  // A lock-out end further ahead than the longest delay was set by a clock that ran ahead: it
+  // ends that delay from now instead. True when the record was changed.
+  bool CapLockTime();
+  // Gives the token `name` in memory and writes its file (still under its current file name)
+  // with the seed protected again for that name under `pin`.
+  bool WriteForName(const std::string& name, const SecureString& pin);
 
   OVPolicy m_Policy;
   SecureBytes m_pActivationEntropy;

@@ -1,8 +1,7 @@
-// NamedMutex: a lock that one process at a time can hold under a name, across the whole user
-// session. The library holds one named after its unique ID from initialisation to finalisation, so
-// a second process that initialises with the same ID is refused; the desktop application holds
-// another to run once per user. A held lock is released when its handle is destroyed or when the
-// process dies, never later.
+// NamedMutex: a lock that one process at a time can hold under a name. The library holds one named
+// after its unique ID from initialisation to finalisation, so a second process that initialises
+// with the same ID on the same token store is refused. A held lock is released when its handle is
+// destroyed or when the process dies, never later.
 #pragma once
 
 #include <memory>
@@ -30,8 +29,10 @@ class NamedMutexProvider {
 
   virtual ~NamedMutexProvider() = default;
   // Creates the named lock and takes it without waiting. `name` is any non-empty text without a
-  // slash (names are checked by the caller's token-name rule).
-  virtual Result Acquire(std::string_view name) = 0;
+  // slash (names are checked by the caller's token-name rule). `folder` is the folder the lock
+  // guards: a platform whose locks are files keeps the lock there, so that every process working
+  // on that folder meets the same lock whatever its environment.
+  virtual Result Acquire(std::string_view name, const std::string& folder) = 0;
 };
 
 }  // namespace ov::platform

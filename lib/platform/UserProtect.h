@@ -22,6 +22,9 @@ class UserProtect {
   // changed or cut short.
   virtual std::optional<SecureBytes> Unprotect(std::span<const uint8_t> blob,
                                                std::span<const uint8_t> entropy) = 0;
+  // True when the user's secret exists but is refused (not private to the user, or unreadable):
+  // nothing can be opened until it is fixed, and no blob should be taken for damaged meanwhile.
+  virtual bool IsSecretRefused() { return false; }
 };
 
 }  // namespace ov::platform

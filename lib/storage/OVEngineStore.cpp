@@ -229,7 +229,7 @@ bool OVEngineStore::SaveTokenData(std::span<const uint8_t> record) {
   return log.Return(WriteEnvelope(record, false));
 }
 
-int32_t OVEngineStore::EncryptOTPKey(std::string_view pin) {
+int32_t OVEngineStore::EncryptOTPKey(std::string_view pin, bool save) {
   LogScope log("OVEngine::EncryptOTPKey");
   if (m_szOtpKey.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
   // The seed is the key text in a zero-filled buffer, stored whole.
@@ -243,14 +243,14 @@ int32_t OVEngineStore::EncryptOTPKey(std::string_view pin) {
   // (the key text itself stays out of the record).
   TokenData::SetText(m_TokenData.m_szEncOtpKey, "F3");
   SecureWipe(m_TokenData.m_szKeyMaterial, sizeof m_TokenData.m_szKeyMaterial);
-  if (!SaveData()) {
+  if (save && !SaveData()) {
     log.Message("SaveData operation fails");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
   return log.Return(OV_OK);
 }
 
-int32_t OVEngineStore::EncryptTransactionKey(std::string_view pin) {
+int32_t OVEngineStore::EncryptTransactionKey(std::string_view pin, bool save) {
   LogScope log("OVEngine::EncryptTransactionKey");
   if (m_szTransactionKey.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
   SecureString text(m_szTransactionKey.view());
@@ -261,14 +261,14 @@ int32_t OVEngineStore::EncryptTransactionKey(std::string_view pin) {
   }
   TokenData::SetText(m_TokenData.m_szEncTransactionKey, text.view());
   m_TokenData.m_bTransactionKeySet = 1;
-  if (!SaveData()) {
+  if (save && !SaveData()) {
     log.Message("SaveData operation fails");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
   return log.Return(OV_OK);
 }
 
-int32_t OVEngineStore::EncryptMacKey(std::string_view pin) {
+int32_t OVEngineStore::EncryptMacKey(std::string_view pin, bool save) {
   LogScope log("OVEngine::EncryptMacKey");
   if (m_szMacKey.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
   SecureString text(m_szMacKey.view());
@@ -279,7 +279,7 @@ int32_t OVEngineStore::EncryptMacKey(std::string_view pin) {
   }
   TokenData::SetText(m_TokenData.m_szEncMacKey, text.view());
   SecureWipe(m_TokenData.m_szKeyMaterial, sizeof m_TokenData.m_szKeyMaterial);
-  if (!SaveData()) {
+  if (save && !SaveData()) {
     log.Message("SaveData operation fails");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
@@ -399,7 +399,7 @@ int32_t OVEngineStore::RemoveTokenFile() {
   LogScope log("OVEngine::DeleteToken");
   std::string path;
   if (!IsFileExists(m_szFileName, &path)) return log.Return(OV_OK);
-  if (std::remove(path.c_str()) != 0) {
+  if (!RemoveFile(path)) {
     log.Number("errno", errno);
     return log.Return(OV_ERR_OPERATION_FAILED);
   }

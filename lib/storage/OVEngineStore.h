@@ -55,9 +55,12 @@ class OVEngineStore {
   // with the format flag clear.
   bool SaveTokenData(std::span<const uint8_t> record);
 
-  int32_t EncryptOTPKey(std::string_view pin);
-  int32_t EncryptTransactionKey(std::string_view pin);
-  int32_t EncryptMacKey(std::string_view pin);
+  // Each protects its key with `pin` in the record and, when `save`, writes the file. A caller
+  // that protects several keys saves once at the end, so that no file ever holds keys under two
+  // different PINs.
+  int32_t EncryptOTPKey(std::string_view pin, bool save = true);
+  int32_t EncryptTransactionKey(std::string_view pin, bool save = true);
+  int32_t EncryptMacKey(std::string_view pin, bool save = true);
   int32_t DecryptOTPKey(std::string_view pin);
   int32_t DecryptOV3OTPKey(std::string_view pin);
   int32_t DecryptTransactionKey(std::string_view pin);

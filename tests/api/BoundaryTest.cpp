@@ -37,9 +37,13 @@ class BoundaryTest : public ::testing::Test {
 };
 
 // Runs OV_InitializeA in another process (the probe links libovcore.so) and returns its result.
-int InitializeInOtherProcess(const std::string& id) {
+// The token store's own folder, which holds the library's lock.
+fs::path StoreDir() { return PrivateHome::DataHome() / "Kelsa" / "Orvanti"; }
+
+// `environment` is put before the probe's command (e.g. "XDG_RUNTIME_DIR=/x").
+int InitializeInOtherProcess(const std::string& id, const std::string& environment = "") {
   const std::string probe = std::string(std::getenv("OV_TEST_BIN_DIR")) + "/tests/api/ov_init_probe";
-  const std::string command = "'" + probe + "' '" + id + "'";
+  const std::string command = environment + " '" + probe + "' '" + id + "'";
   const int status = std::system(command.c_str());
   if (!WIFEXITED(status)) return -1;
   switch (WEXITSTATUS(status)) {  // the probe maps results to exit codes of 8 bits
@@ -137,7 +141,7 @@ TEST_F(BoundaryTest, EveryFunctionAnswersNotInitializedBeforeInitializeAndAfterF
 TEST_F(BoundaryTest, ReservedArgumentMustBeZeroAndIsCheckedFirst) {
   EXPECT_EQ(OV_InitializeW(L"KLSA_GA_8_2", 1), OV_ERR_INVALID_PARAM);
   EXPECT_EQ(ov::g_pOVHelper, nullptr);
-  EXPECT_FALSE(fs::exists(PrivateHome::RuntimeDir() / "KLSA_GA_8_2.lock"));
+  EXPECT_FALSE(fs::exists(StoreDir() / "KLSA_GA_8_2.lock"));
   EXPECT_EQ(OV_InitializeA(kUniqueId, -1), OV_ERR_INVALID_PARAM);
   // Argument checks come before the check for the library object.
   EXPECT_EQ(OV_CreateInstanceA("Token 1", 1), OV_ERR_INVALID_PARAM);
@@ -157,7 +161,7 @@ TEST_F(BoundaryTest, UniqueIdIsTrimmedUpperCasedAndMustPassTheNameRule) {
   }
   ASSERT_EQ(OV_InitializeA("klsa_Ga_8_2   ", 0), OV_OK);
   EXPECT_EQ(ov::g_pOVHelper->UniqueId(), "KLSA_GA_8_2");
-  EXPECT_TRUE(fs::exists(PrivateHome::RuntimeDir() / "KLSA_GA_8_2.lock"));
+  EXPECT_TRUE(fs::exists(StoreDir() / "KLSA_GA_8_2.lock"));
 }
 
 TEST_F(BoundaryTest, SecondInitializeInThisOrAnotherProcessIsRefused) {
@@ -166,6 +170,12 @@ TEST_F(BoundaryTest, SecondInitializeInThisOrAnotherProcessIsRefused) {
   EXPECT_EQ(OV_InitializeW(L"another id", 0), OV_ERR_ALREADY_INITIALIZED);
   EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2"), OV_ERR_ALREADY_INITIALIZED);
   EXPECT_EQ(InitializeInOtherProcess("OTHER_ID"), OV_OK);
+  // A process of another session (a cron job has no runtime folder, or another one) works on the
+  // same store and meets the same lock.
+  EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2", "env -u XDG_RUNTIME_DIR"),
+            OV_ERR_ALREADY_INITIALIZED);
+  EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2", "XDG_RUNTIME_DIR=/nonexistent"),
+            OV_ERR_ALREADY_INITIALIZED);
 
   ASSERT_EQ(OV_Finalize(), OV_OK);
   EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2"), OV_OK) << "the mutex outlived OV_Finalize";
@@ -226,7 +236,7 @@ TEST_F(BoundaryTest, ACallFromASecondThreadWhileAnotherIsInsideFailsAtOnce) {
 TEST_F(BoundaryTest, WideArgumentsReachTheLibraryAsUtf8) {
   ASSERT_EQ(OV_InitializeW(L"t\u00f6ken-id ", 0), OV_OK);
   EXPECT_EQ(ov::g_pOVHelper->UniqueId(), "T\xC3\xB6KEN-ID");
-  EXPECT_TRUE(fs::exists(PrivateHome::RuntimeDir() / "T\xC3\xB6KEN-ID.lock"));
+  EXPECT_TRUE(fs::exists(StoreDir() / "T\xC3\xB6KEN-ID.lock"));
   // A character with no UTF-8 form becomes "?", which the token-name rule refuses.
   const wchar_t lone[] = {L'T', L'o', L'k', static_cast<wchar_t>(0xD800), L'n', 0};
   EXPECT_EQ(OV_CreateInstanceW(lone, 0), OV_ERR_INVALID_PARAM);

@@ -17,8 +17,9 @@ class FakeNamedMutexProvider final : public platform::NamedMutexProvider {
   enum class Mode { Acquire, AlreadyExists, Fail, ThrowBadAlloc, ThrowOVException, Block };
   explicit FakeNamedMutexProvider(Mode mode) : m_mode(mode) {}
 
-  Result Acquire(std::string_view name) override {
+  Result Acquire(std::string_view name, const std::string& folder) override {
     lastName = std::string(name);
+    lastFolder = folder;
     Result result;
     switch (m_mode) {
       case Mode::Acquire:
@@ -45,6 +46,7 @@ class FakeNamedMutexProvider final : public platform::NamedMutexProvider {
   }
 
   std::string lastName;
+  std::string lastFolder;
   std::promise<void> entered;  // Block: set once a caller is inside
   std::promise<void> release;  // Block: set by the test to let it return
 

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace ov::platform {
 
@@ -24,30 +23,24 @@ class FlockMutex final : public HeldNamedMutex {
   int m_fd;
 };
 
-bool IsUsableFolder(const char* path) {
-  struct stat st {};
-  return path != nullptr && path[0] == '/' && stat(path, &st) == 0 && S_ISDIR(st.st_mode) &&
-         st.st_uid == getuid();
-}
-
 }  // namespace
 
-std::string LinuxNamedMutexProvider::LockPath(std::string_view name) {
+std::string LinuxNamedMutexProvider::LockPath(std::string_view name, const std::string& folder) {
   if (name.empty() || name.find('/') != std::string_view::npos ||
-      name.find('\0') != std::string_view::npos) {
+      name.find('\0') != std::string_view::npos || folder.empty() || folder[0] != '/' ||
+      folder.find('\0') != std::string::npos) {
     return {};
   }
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (IsUsableFolder(runtime)) return std::string(runtime) + "/" + std::string(name) + ".lock";
-  return "/tmp/" + std::string(name) + "." + std::to_string(getuid()) + ".lock";
+  return folder + (folder.back() == '/' ? "" : "/") + std::string(name) + ".lock";
 }
 
-NamedMutexProvider::Result LinuxNamedMutexProvider::Acquire(std::string_view name) {
+NamedMutexProvider::Result LinuxNamedMutexProvider::Acquire(std::string_view name,
+                                                            const std::string& folder) {
   Result result;
-  const std::string path = LockPath(name);
+  const std::string path = LockPath(name, folder);
   if (path.empty()) return result;
 
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) return result;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {

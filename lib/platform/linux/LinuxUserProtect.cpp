@@ -82,7 +82,7 @@ SecureBytes LinuxUserProtect::LoadSecret(bool create) {
   const std::string path = m_folder + "/" + kSecretName;
   SecureBytes secret(kSecretSize);
   {
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() >= 0) {
       if (IsPrivateFile(fd.get(), m_uid) && ReadExact(fd.get(), secret.data(), secret.size())) {
         return secret;
@@ -119,6 +119,18 @@ SecureBytes LinuxUserProtect::DeriveKey(std::span<const uint8_t> entropy, bool c
   const SecureBytes key = HkdfSha256(secret, kHeader, info, kAeadKeySize);
   SecureWipe(info.data(), info.size());
   return key;
+}
+
+bool LinuxUserProtect::IsSecretRefused() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_secret.empty()) return false;
+  }
+  if (m_folder.empty() || m_folder[0] != '/') return false;
+  struct stat st {};
+  const std::string path = m_folder + "/" + kSecretName;
+  if (lstat(path.c_str(), &st) != 0) return errno != ENOENT;
+  return Secret(false).empty();
 }
 
 std::optional<std::vector<uint8_t>> LinuxUserProtect::Protect(std::span<const uint8_t> data,

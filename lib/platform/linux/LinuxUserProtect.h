@@ -32,6 +32,7 @@ class LinuxUserProtect final : public UserProtect {
                                               std::span<const uint8_t> entropy) override;
   std::optional<SecureBytes> Unprotect(std::span<const uint8_t> blob,
                                        std::span<const uint8_t> entropy) override;
+  bool IsSecretRefused() override;
 
  private:
   // The user's secret, read or created; empty when neither works.
