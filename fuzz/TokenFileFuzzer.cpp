@@ -138,6 +138,7 @@ struct Fixture {
   ov::platform::LinuxUserProtect otherUser;
 };
 
+std::string g_root;
 Fixture* g_fixture = nullptr;
 ov::platform::ScopedPlatform* g_services = nullptr;  // installed for the whole run
 
@@ -397,10 +398,15 @@ void UserSecret(std::string_view entropyText, Bytes payload) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The user secrets and the folders the drive code creates beside the program live in a private
   // folder.
-  std::string root = (std::filesystem::temp_directory_path() / "ovfuzz-XXXXXX").string();
-  if (mkdtemp(root.data()) == nullptr) std::abort();
-  setenv("XDG_DATA_HOME", root.c_str(), 1);
-  g_fixture = new Fixture(root);
+  g_root = (std::filesystem::temp_directory_path() / "ovfuzz-XXXXXX").string();
+  if (mkdtemp(g_root.data()) == nullptr) std::abort();
+  setenv("XDG_DATA_HOME", g_root.c_str(), 1);
+  // A run that ends normally takes its secrets with it; one that crashed leaves them to look at.
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(g_root, ignored);
+  });
+  g_fixture = new Fixture(g_root);
   ov::platform::Platform services;
   services.clock = &g_fixture->clock;
   services.networkAdapters = &g_fixture->adapters;
