@@ -326,6 +326,9 @@ int32_t OVEngine::ChangePIN(const char* oldPin, const char* newPin) {
 int32_t OVEngine::ResetToken() {
   LogScope log("OVEngine::ResetToken");
   m_TokenData.Reset();
+  // The record map goes too: it holds the seed protected with the PIN, which a deactivated
+  // token's file must not keep (anyone with the file could still guess the PIN offline).
+  m_Properties = OV3Properties();
   m_Policy = OVPolicy();
   m_Policy.SetPolicyString("");
   ReInitialize();

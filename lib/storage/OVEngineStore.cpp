@@ -141,8 +141,13 @@ bool OVEngineStore::GetTokenData(std::string_view uniqueId, const std::string& p
     log.Text("pTemp->m_szTokenName", LegacyTokenNameText(*plain));
     return log.Return(ReadLegacyPlaintext(*plain, record));
   }
+  // Read into a copy: a record map that fails part-way (a bad policy text, say) must not leave
+  // some of its fields in the caller's record.
   OV3Properties properties;
-  return log.Return(ReadOv3Data(properties, record, View(*plain)));
+  TokenData read = record;
+  if (!ReadOv3Data(properties, read, View(*plain))) return log.Return(false);
+  record = read;
+  return log.Return(true);
 }
 
 bool OVEngineStore::ReadOV3FromFile(OV3Properties& properties, const std::string& path,

@@ -20,8 +20,12 @@ constexpr std::size_t kTemporarySuffixLength = 6;  // mkostemp's "XXXXXX"
 
 std::atomic<FileStepObserver> g_observer{nullptr};
 
-void Step(FileStep step) {
-  if (const FileStepObserver observer = g_observer.load(std::memory_order_relaxed)) observer(step);
+// False when a test's observer makes the step fail.
+bool Step(FileStep step, const std::string& path) {
+  const FileStepObserver observer = g_observer.load(std::memory_order_relaxed);
+  if (observer == nullptr || observer(step, path)) return true;
+  errno = EIO;
+  return false;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -31,8 +35,9 @@ std::string FolderOf(const std::string& path) {
 }
 
 void FlushFolderOf(const std::string& path) {
-  Step(FileStep::FlushFolder);
-  UniqueFd folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const std::string folderPath = FolderOf(path);
+  if (!Step(FileStep::FlushFolder, folderPath)) return;
+  UniqueFd folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) fsync(folder.get());
 }
 
@@ -65,22 +70,19 @@ std::optional<SecureBytes> ReadWholeFile(const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
   std::string temp = path + ".XXXXXX";
-  Step(FileStep::CreateTemporary);
+  if (!Step(FileStep::CreateTemporary, path)) return false;
   UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
-  bool ok = fchmod(fd.get(), 0600) == 0;
+  bool ok = fchmod(fd.get(), 0600) == 0 && Step(FileStep::Write, path);
   std::size_t done = 0;
-  if (ok) Step(FileStep::Write);
   while (ok && done < data.size()) {
     const ssize_t n = write(fd.get(), data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
     ok = n > 0;
     if (ok) done += static_cast<std::size_t>(n);
   }
-  if (ok) Step(FileStep::Flush);
-  ok = ok && fsync(fd.get()) == 0;
-  if (ok) Step(FileStep::Rename);
-  ok = ok && rename(temp.c_str(), path.c_str()) == 0;
+  ok = ok && Step(FileStep::Flush, path) && fsync(fd.get()) == 0;
+  ok = ok && Step(FileStep::Rename, path) && rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     unlink(temp.c_str());
     return false;
@@ -95,16 +97,15 @@ bool FileExists(const std::string& path) {
 }
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {
-  Step(FileStep::Rename);
+  if (!Step(FileStep::Rename, from)) return false;
   bool done = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
   if (!done && errno != EINVAL && errno != ENOSYS) return false;
   if (!done) {
     // File systems without the flag: a hard link fails when the target exists; where there are
     // no links either (FAT), look first.
-    Step(FileStep::Link);
+    if (!Step(FileStep::Link, from)) return false;
     if (link(from.c_str(), to.c_str()) == 0) {
-      Step(FileStep::Remove);
-      done = unlink(from.c_str()) == 0;
+      done = Step(FileStep::Remove, from) && unlink(from.c_str()) == 0;
     } else {
       if (errno != EPERM && errno != EOPNOTSUPP) return false;
       if (access(to.c_str(), F_OK) == 0) return false;
@@ -117,7 +118,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 bool RemoveFile(const std::string& path) {
-  Step(FileStep::Remove);
+  if (!Step(FileStep::Remove, path)) return false;
   if (unlink(path.c_str()) != 0) return errno == ENOENT;
   FlushFolderOf(path);
   return true;

@@ -32,10 +32,12 @@ bool RemoveFile(const std::string& path);
 // A temporary file an interrupted save left: "<name>.tk3.XXXXXX" and the like.
 bool IsLeftoverTemporaryName(std::string_view fileName);
 
-// The steps that change a token folder, for tests that stop a process at each of them. The
-// observer is called just before the step; none is set outside tests.
+// The steps that change a token folder, for tests that stop a process at each of them or make one
+// fail. The observer is called just before the step with the path it is about (the file being
+// written, renamed or removed; the folder for FlushFolder); when it answers false the step fails
+// as the system call would (errno EIO). None is set outside tests.
 enum class FileStep { CreateTemporary, Write, Flush, Rename, FlushFolder, Link, Remove };
-using FileStepObserver = void (*)(FileStep step);
+using FileStepObserver = bool (*)(FileStep step, const std::string& path);
 void SetFileStepObserver(FileStepObserver observer);
 
 }  // namespace ov

@@ -160,6 +160,22 @@ TEST(OVEngineStoreTest, RenameNeverReplacesAndRemoveIsQuietWithoutAFile) {
   EXPECT_EQ(second.RemoveTokenFile(), OV_OK);
 }
 
+// A file that opens but whose record map fails part-way (here: a policy text no policy reads) is
+// refused without leaving any of its fields in the reader's record.
+TEST(OVEngineStoreTest, RefusedRecordLeavesTheReadersRecordAsItWas) {
+  ov::test::StorageEnvironment env;
+  TestStore writer("NAME");
+  ASSERT_TRUE(writer.Properties().ov3StoreTokenName("NAME"));
+  writer.Properties().obfuAndSetTokenInfoString("Z1  4Nw==Z7  4YmFk", "NAME");  // bad PINs 7, policy "bad"
+  ASSERT_TRUE(writer.SaveOV3TokenData(writer.Properties().serializeTLV().view()));
+  ov::TokenData record;
+  ov::TokenData::SetText(record.m_szTokenName, "before");
+  record.m_nBadPinCount = 1;
+  EXPECT_FALSE(OVEngineStore::GetTokenData("KLSA_GA_8_2", writer.TokenFilePath(), record, true));
+  EXPECT_EQ(ov::TokenData::Text(record.m_szTokenName), "before");
+  EXPECT_EQ(record.m_nBadPinCount, 1);
+}
+
 // A save is all or nothing: a process killed at any moment while saving leaves a file that opens
 // and holds one of the states it saved.
 TEST(OVEngineStoreTest, KilledWhileSavingLeavesTheOldOrTheNewFile) {

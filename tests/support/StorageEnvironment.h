@@ -23,7 +23,8 @@ class StorageEnvironment {
   explicit StorageEnvironment(const std::string& drive = "internal", const std::string& user = "me")
       : m_exeFolder(PrivateHome::Root() / ("program-" + drive)),
         m_drive(FixtureDrive(drive, (m_exeFolder / "orvanti").string())),
-        m_protect((PrivateHome::Root() / ("protect-" + user)).string(), getuid()),
+        m_secretFolder(PrivateHome::Root() / ("protect-" + user)),
+        m_protect(m_secretFolder.string(), getuid()),
         m_scope(Services()) {
     std::filesystem::create_directories(m_exeFolder);
     adapters.adapters = std::vector<platform::NetworkAdapters::Adapter>{
@@ -40,6 +41,8 @@ class StorageEnvironment {
     OV3ConstantsUtil::getInstance().setMACAddress(4);
   }
   const std::filesystem::path& ExeFolder() const { return m_exeFolder; }
+  // The folder of the user's secret ("user.key").
+  const std::filesystem::path& SecretFolder() const { return m_secretFolder; }
 
   FakeClock clock;
   FakeNetworkAdapters adapters;
@@ -56,6 +59,7 @@ class StorageEnvironment {
 
   std::filesystem::path m_exeFolder;
   std::unique_ptr<platform::SysfsDriveIdentity> m_drive;
+  std::filesystem::path m_secretFolder;
   platform::LinuxUserProtect m_protect;
   platform::ScopedPlatform m_scope;
 };

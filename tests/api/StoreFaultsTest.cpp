@@ -1,0 +1,434 @@
+// The token store under faults, through the public API: a process stopped at every step of a
+// rename, a PIN check or an import; writes the disk refuses; a clock far ahead or before 2010;
+// FIFOs, links and leftovers in the token folders; a user secret that is refused. Processes are
+// stopped with _exit at a chosen file step (the file layer's test seam): nothing is flushed or
+// cleaned up, just as when the process is killed there.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ov/ov_api.h"
+#include "storage/StoragePaths.h"
+#include "storage/TokenFile.h"
+#include "support/ApiPasscode.h"
+#include "support/PasscodeReference.h"
+#include "support/StorageEnvironment.h"
+#include "support/TokenFixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ov::FileStep;
+
+constexpr char kUniqueId[] = "KLSA_GA_8_2";
+constexpr int kStoppedExit = 42;
+constexpr int64_t kDecember2026 = 1'796'860'800;  // 2026-12-10
+constexpr int64_t kYear2040 = 2'208'988'800;
+constexpr int64_t kYear2005 = 1'104'537'600;
+
+fs::path Ov3Folder() { return ov::GetFilePath(ov::kTokenFolderOv3); }
+fs::path LegacyFolder() { return ov::GetFilePath(ov::kTokenFolderLegacy); }
+fs::path StoreRoot() { return ov::GetFilePath(nullptr); }
+fs::path Ov3File(const std::string& name) {
+  return Ov3Folder() / (ov::OVEngineStore::GetFileName(name) + ".tk3");
+}
+
+// The observer of a child process: it ends the process just before step number g_stopAt.
+int g_stopAt = -1;
+int g_steps = 0;
+bool StopAtStep(FileStep, const std::string&) {
+  if (g_steps++ == g_stopAt) _exit(kStoppedExit);
+  return true;
+}
+
+// Runs `prepare` and then `act` in a child process that ends before file step `stopAt` of `act`.
+// True when the child was stopped there; false when `act` finished with fewer steps.
+bool RunStoppedAt(int stopAt, const std::function<void()>& prepare, const std::function<void()>& act) {
+  const pid_t child = fork();
+  if (child == 0) {
+    prepare();
+    g_stopAt = stopAt;
+    g_steps = 0;
+    ov::SetFileStepObserver(&StopAtStep);
+    act();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << "the child crashed at step " << stopAt;
+  return WIFEXITED(status) && WEXITSTATUS(status) == kStoppedExit;
+}
+
+// Fails every step, or only the steps on paths ending in g_failSuffix.
+std::string g_failSuffix;
+bool FailSteps(FileStep, const std::string& path) {
+  return !g_failSuffix.empty() && !path.ends_with(g_failSuffix);
+}
+
+struct ObserverScope {
+  explicit ObserverScope(ov::FileStepObserver observer, std::string suffix = "") {
+    g_failSuffix = std::move(suffix);
+    ov::SetFileStepObserver(observer);
+  }
+  ~ObserverScope() { ov::SetFileStepObserver(nullptr); }
+};
+
+struct Listed {
+  std::string name;
+  int32_t badPins = 0;
+  int32_t lockLeft = 0;
+  bool locked = false;
+};
+
+class StoreFaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env.clock.now = kDecember2026;
+    fs::remove_all(StoreRoot());
+  }
+  void TearDown() override { OV_Finalize(); }
+
+  // The library's life in this process; a child must never inherit an initialized library.
+  static void Start() { ASSERT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK); }
+  static void Stop() { OV_Finalize(); }
+
+  static std::vector<Listed> List(int32_t* result = nullptr) {
+    std::vector<OVTokenInfoA> list(16);
+    int32_t count = 16;
+    const int32_t code = OV_GetTokenListA(list.data(), &count);
+    if (result != nullptr) *result = code;
+    std::vector<Listed> tokens;
+    if (code != OV_OK) return tokens;
+    for (int32_t i = 0; i < count; ++i) {
+      tokens.push_back({list[i].m_szTokenName, list[i].m_nBadPinCount, list[i].m_nLockTimeLeft,
+                        list[i].m_bTokenLocked != 0});
+    }
+    OV_FreeTokenListA(list.data(), count);
+    return tokens;
+  }
+  static std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const Listed& token : List()) names.push_back(token.name);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // A manually activated event token with a PIN; its OTP key is returned.
+  std::vector<uint8_t> Activate(const char* name, const std::string& policy, const char* pin = "1234") {
+    EXPECT_EQ(OV_CreateInstanceA(name, 0), OV_OK);
+    char code[OV_ACTIVATION_CODE_SIZE] = {};
+    EXPECT_EQ(OV_GenerateActivationCodeA(policy.c_str(), code), OV_OK);
+    EXPECT_EQ(OV_SetPinA(pin), OV_OK);
+    EXPECT_EQ(OV_ReleaseInstance(), OV_OK);
+    return ov::test::ActivationKey(code, policy);
+  }
+
+  static int32_t Validate(const char* name, const char* pin) {
+    if (OV_CreateInstanceA(name, 0) != OV_OK) return -1;
+    const int32_t result = OV_ValidatePinA(pin);
+    OV_ReleaseInstance();
+    return result;
+  }
+
+  const std::string kPolicy =
+      ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 10}, {"attackdelay", 4}});
+  ov::test::StorageEnvironment env;
+};
+
+TEST_F(StoreFaultsTest, RenameStoppedAtEveryStepLeavesTheTokenUnderExactlyOneName) {
+  Start();
+  const std::vector<uint8_t> key = Activate("Old name", kPolicy);
+  Stop();
+  uint64_t counter = 0;
+  int stop = 0;
+  for (;; ++stop) {
+    const bool stopped = RunStoppedAt(
+        stop,
+        [] {
+          Start();
+          ASSERT_EQ(OV_CreateInstanceA("Old name", 0), OV_OK);
+          ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+        },
+        [] { OV_ChangeTokenNameA("New name"); });
+    Start();
+    const std::vector<std::string> names = Names();
+    ASSERT_EQ(names.size(), 1u) << "stopped at step " << stop;
+    const std::string name = names[0];
+    ASSERT_TRUE(name == "Old name" || name == "New name") << name;
+    const std::string other = name == "Old name" ? "New name" : "Old name";
+    EXPECT_FALSE(fs::exists(Ov3File(other))) << "stopped at step " << stop;
+    ASSERT_EQ(OV_CreateInstanceA(name.c_str(), 0), OV_OK);
+    ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK) << "stopped at step " << stop << ", under " << name;
+    EXPECT_EQ(ov::test::NextPasscode(), ov::test::Hotp(key, counter++, 6)) << "stopped at step " << stop;
+    if (!stopped) {
+      EXPECT_EQ(name, "New name") << "the rename finished";
+      break;
+    }
+    if (name == "New name") ASSERT_EQ(OV_ChangeTokenNameA("Old name"), OV_OK);
+    OV_ReleaseInstance();
+    Stop();
+  }
+  EXPECT_GE(stop, 6) << "the rename went through fewer steps than a write and a rename take";
+}
+
+TEST_F(StoreFaultsTest, RenameThatCannotBeWrittenKeepsTheOldName) {
+  Start();
+  Activate("Kept", kPolicy);
+  ASSERT_EQ(OV_CreateInstanceA("Kept", 0), OV_OK);
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  {
+    ObserverScope failRename(&FailSteps, "");  // every step fails
+    EXPECT_EQ(OV_ChangeTokenNameA("Moved"), OV_ERR_OPERATION_FAILED);
+  }
+  OV_ReleaseInstance();
+  EXPECT_EQ(Names(), std::vector<std::string>{"Kept"});
+  EXPECT_EQ(Validate("Kept", "1234"), OV_OK);
+}
+
+TEST_F(StoreFaultsTest, AttemptIsCountedOnDiskBeforeThePinIsTried) {
+  Start();
+  Activate("Counted", kPolicy);
+  Stop();
+  // Stopped right after the count was written (step 4 flushes the folder after the rename):
+  // every attempt counts, a right PIN too, though the process never learnt the answer.
+  for (const char* pin : {"0000", "1111", "1234"}) {
+    RunStoppedAt(
+        4,
+        [] {
+          Start();
+          ASSERT_EQ(OV_CreateInstanceA("Counted", 0), OV_OK);
+        },
+        [pin] { OV_ValidatePinA(pin); });
+  }
+  Start();
+  ASSERT_EQ(List().size(), 1u);
+  EXPECT_EQ(List()[0].badPins, 3);
+  EXPECT_EQ(Validate("Counted", "1234"), OV_OK);
+  EXPECT_EQ(List()[0].badPins, 0);
+}
+
+TEST_F(StoreFaultsTest, RefusedWriteAnswersAlikeForARightAndAWrongPin) {
+  Start();
+  Activate("Read-only", kPolicy);
+  ASSERT_EQ(OV_CreateInstanceA("Read-only", 0), OV_OK);
+  {
+    ObserverScope readOnly(&FailSteps, "");
+    EXPECT_EQ(OV_ValidatePinA("1234"), OV_ERR_OPERATION_FAILED);
+    EXPECT_EQ(OV_ValidatePinA("0000"), OV_ERR_OPERATION_FAILED);
+  }
+  OV_ReleaseInstance();
+  EXPECT_EQ(List()[0].badPins, 0) << "nothing was tried, nothing was counted";
+  // Twelve wrong PINs on a working disk are twelve attempts: the lock-out and the deactivation come.
+  int32_t last = OV_OK;
+  for (int i = 0; i < 12 && last != OV_ERR_TOKEN_DEACTIVATED; ++i) {
+    env.clock.now += 1200;
+    last = Validate("Read-only", "0000");
+  }
+  EXPECT_EQ(last, OV_ERR_TOKEN_DEACTIVATED);
+}
+
+TEST_F(StoreFaultsTest, DeactivatedTokenKeepsNoPinProtectedKey) {
+  Start();
+  Activate("Gone", kPolicy);
+  for (int i = 0; i < 10; ++i) {
+    env.clock.now += 1200;
+    Validate("Gone", "0000");
+  }
+  ov::test::FixtureStore file("Gone");
+  ASSERT_TRUE(file.Load(true));
+  EXPECT_EQ(file.Record().m_nState, static_cast<uint32_t>(INSTALLED_STATE));
+  EXPECT_TRUE(file.Properties().getItem("F3").empty()) << "the seed is still in the file";
+  EXPECT_TRUE(file.Properties().getText("ES").empty());
+}
+
+TEST_F(StoreFaultsTest, LockOutSetByAClockFarAheadEndsWithinItsCap) {
+  Start();
+  Activate("Ahead", kPolicy);
+  env.clock.now = kYear2040;
+  for (int i = 0; i < 4; ++i) Validate("Ahead", "0000");
+  EXPECT_EQ(List()[0].lockLeft, 60);
+  env.clock.now = kDecember2026;  // the clock is put right
+  EXPECT_EQ(List()[0].lockLeft, 1200) << "no more than the longest delay";
+  EXPECT_EQ(Validate("Ahead", "1234"), OV_ERR_TOKEN_LOCKED);
+  env.clock.now += 1199;
+  EXPECT_EQ(Validate("Ahead", "1234"), OV_ERR_TOKEN_LOCKED);
+  env.clock.now += 1;
+  EXPECT_EQ(Validate("Ahead", "1234"), OV_OK) << "the lock-out ended 20 minutes after the clock came back";
+}
+
+TEST_F(StoreFaultsTest, ClockBefore2010IsNoLockOut) {
+  env.clock.now = kYear2005;
+  Start();
+  Activate("Early", kPolicy);
+  ASSERT_EQ(List().size(), 1u);
+  EXPECT_FALSE(List()[0].locked);
+  EXPECT_EQ(Validate("Early", "1234"), OV_OK);
+  for (int i = 0; i < 4; ++i) Validate("Early", "0000");
+  EXPECT_EQ(List()[0].lockLeft, 60) << "a lock-out still works then";
+  env.clock.now += 60;
+  EXPECT_EQ(Validate("Early", "1234"), OV_OK);
+}
+
+TEST_F(StoreFaultsTest, OddEntriesInTheTokenFoldersAreNeverOpened) {
+  Start();
+  Activate("Real", kPolicy);
+  Stop();
+  const fs::path outside = StoreRoot().parent_path() / "elsewhere.tk3";
+  fs::copy_file(Ov3File("Real"), outside);
+  ASSERT_EQ(mkfifo(Ov3File("Fifo").c_str(), 0600), 0);
+  fs::create_symlink(outside, Ov3File("Link"));
+  fs::create_symlink("/dev/zero", Ov3File("Device"));
+  ASSERT_EQ(mkfifo((LegacyFolder() / (ov::OVEngineStore::GetFileName("Old fifo") + ".dat")).c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((StoreRoot() / "ProfileData").c_str(), 0600), 0);
+
+  Start();  // the start-up repairs read the folders too
+  int32_t count = 0;
+  ASSERT_EQ(OV_GetTokenListA(nullptr, &count), OV_OK);
+  EXPECT_EQ(count, 1) << "only regular files are token files";
+  EXPECT_EQ(Names(), std::vector<std::string>{"Real"});
+  EXPECT_EQ(OV_ImportLegacyTokenDataA("Imported"), OV_OK);
+  EXPECT_EQ(Names(), std::vector<std::string>{"Real"});
+  EXPECT_TRUE(fs::is_fifo(Ov3File("Fifo"))) << "left where it is";
+  EXPECT_TRUE(fs::is_symlink(Ov3File("Link")));
+  EXPECT_TRUE(fs::exists(outside));
+  EXPECT_EQ(Validate("Real", "1234"), OV_OK);
+}
+
+TEST_F(StoreFaultsTest, TemporaryFilesOfAnInterruptedSaveGoAtStart) {
+  Start();
+  Activate("Saved", kPolicy);
+  Stop();
+  // Stopped before the rename of the attempt's save: the temporary file stays behind.
+  ASSERT_TRUE(RunStoppedAt(
+      3,
+      [] {
+        Start();
+        ASSERT_EQ(OV_CreateInstanceA("Saved", 0), OV_OK);
+      },
+      [] { OV_ValidatePinA("1234"); }));
+  auto leftovers = [] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Ov3Folder())) {
+      if (ov::IsLeftoverTemporaryName(entry.path().filename().string())) names.push_back(entry.path().string());
+    }
+    return names;
+  };
+  ASSERT_EQ(leftovers().size(), 1u);
+  const fs::path unrelated = Ov3Folder() / "notes.tk3.bak";
+  std::ofstream(unrelated) << "mine";
+  Start();
+  EXPECT_TRUE(leftovers().empty());
+  EXPECT_TRUE(fs::exists(unrelated));
+  EXPECT_EQ(Validate("Saved", "1234"), OV_OK);
+}
+
+TEST_F(StoreFaultsTest, RefusedUserSecretIsAnErrorAndTheTokensComeBack) {
+  Start();
+  Activate("First", kPolicy);
+  Activate("Second", kPolicy);
+  Stop();
+  const fs::path secret = env.SecretFolder() / "user.key";
+  const fs::path saved = env.SecretFolder() / "user.key.saved";
+  ASSERT_TRUE(fs::exists(secret));
+  struct Fault {
+    const char* what;
+    std::function<void()> make;
+  };
+  std::vector<Fault> faults = {
+      {"readable by others", [&] { fs::permissions(secret, fs::perms(0644)); }},
+      {"a link to a copy", [&] {
+         fs::rename(secret, saved);
+         fs::copy_file(saved, env.SecretFolder() / "copy");
+         fs::create_symlink(env.SecretFolder() / "copy", secret);
+       }},
+      {"a FIFO", [&] {
+         fs::rename(secret, saved);
+         ASSERT_EQ(mkfifo(secret.c_str(), 0600), 0);
+       }},
+  };
+  if (getuid() == 0) {  // changing the owner needs root
+    faults.push_back({"another owner", [&] { ASSERT_EQ(chown(secret.c_str(), 4242, 4242), 0); }});
+  }
+  for (const Fault& fault : faults) {
+    SCOPED_TRACE(fault.what);
+    fault.make();
+    // A process starting now: the user's secret is read afresh.
+    ov::platform::LinuxUserProtect fresh(env.SecretFolder().string(), getuid());
+    ov::platform::Platform services;
+    services.userProtect = &fresh;
+    ov::platform::ScopedPlatform scope(services);
+    Start();
+    int32_t result = OV_OK;
+    EXPECT_TRUE(List(&result).empty());
+    EXPECT_EQ(result, OV_ERR_OPERATION_FAILED) << "a refused secret is not an empty store";
+    EXPECT_TRUE(fs::exists(Ov3File("First"))) << "no token file was set aside";
+    Stop();
+    // Fixed: the tokens are back.
+    if (fs::exists(saved)) {
+      fs::remove(secret);
+      fs::rename(saved, secret);
+    }
+    fs::remove(env.SecretFolder() / "copy");
+    ASSERT_EQ(chown(secret.c_str(), getuid(), getgid()), 0);
+    fs::permissions(secret, fs::perms(0600));
+    Start();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"First", "Second"}));
+    Stop();
+  }
+}
+
+TEST_F(StoreFaultsTest, ProfileThatCannotBeDeletedIsImportedOnce) {
+  Start();
+  ASSERT_TRUE(ov::test::WriteOv80Profile(1));
+  {
+    ObserverScope keepProfile(&FailSteps, "/ProfileData");
+    EXPECT_EQ(OV_ImportLegacyTokenDataA("Imported 1"), OV_OK);
+    EXPECT_TRUE(fs::exists(StoreRoot() / "ProfileData"));
+    Stop();
+    Start();  // the desktop application imports at every start
+    EXPECT_EQ(OV_ImportLegacyTokenDataA("Imported 2"), OV_OK);
+  }
+  EXPECT_EQ(Names(), std::vector<std::string>{"Imported 1"});
+  EXPECT_EQ(Validate("Imported 1", "1234"), OV_OK);
+  // Once the profile can be deleted, it goes, and still nothing is imported.
+  EXPECT_EQ(OV_ImportLegacyTokenDataA("Imported 3"), OV_OK);
+  EXPECT_FALSE(fs::exists(StoreRoot() / "ProfileData"));
+  EXPECT_EQ(Names(), std::vector<std::string>{"Imported 1"});
+}
+
+TEST_F(StoreFaultsTest, ImportStoppedAtEveryStepFinishesOnTheNextTry) {
+  for (uint32_t activated : {1u, 0u}) {
+    SCOPED_TRACE(activated ? "activated profile" : "profile waiting for its PIN");
+    for (int stop = 0;; ++stop) {
+      fs::remove_all(StoreRoot());
+      Start();
+      ASSERT_TRUE(ov::test::WriteOv80Profile(activated));
+      Stop();
+      const bool stopped = RunStoppedAt(stop, &Start, [] { OV_ImportLegacyTokenDataA("Earlier 1"); });
+      Start();
+      ASSERT_EQ(OV_ImportLegacyTokenDataA("Earlier 2"), OV_OK) << "stopped at step " << stop;
+      const std::vector<std::string> names = Names();
+      ASSERT_EQ(names.size(), 1u) << "stopped at step " << stop;
+      EXPECT_FALSE(fs::exists(StoreRoot() / "ProfileData"));
+      if (!stopped) EXPECT_EQ(names[0], "Earlier 1");
+      if (activated) {
+        EXPECT_EQ(Validate(names[0].c_str(), "1234"), OV_OK) << "stopped at step " << stop;
+      } else {
+        EXPECT_EQ(List()[0].name, names[0]);
+      }
+      Stop();
+      if (!stopped) break;
+    }
+  }
+}
+
+}  // namespace
