@@ -180,6 +180,44 @@ TEST_F(StoreFaultsTest, RenameStoppedAtEveryStepLeavesTheTokenUnderExactlyOneNam
   EXPECT_GE(stop, 6) << "the rename went through fewer steps than a write and a rename take";
 }
 
+TEST_F(StoreFaultsTest, PinChangeStoppedAtEveryStepLeavesExactlyOnePin) {
+  // A challenge-response token, whose answer to a fixed challenge shows that the key is intact.
+  const std::string policy = ov::test::Formulate(
+      {{"mode", 2}, {"pinlen", 4}, {"challlen", 8}, {"maxattacks", 0}, {"attackdelay", 0}});
+  Start();
+  Activate("Changing", policy, "2468");
+  ASSERT_EQ(OV_CreateInstanceA("Changing", 0), OV_OK);
+  ASSERT_EQ(OV_ValidatePinA("2468"), OV_OK);
+  const std::string answer = ov::test::NextPasscode("12345678");
+  OV_ReleaseInstance();
+  Stop();
+  std::string pin = "2468";
+  int stop = 0;
+  for (;; ++stop) {
+    const std::string next = pin == "2468" ? "1357" : "2468";
+    const bool stopped = RunStoppedAt(
+        stop,
+        [&] {
+          Start();
+          ASSERT_EQ(OV_CreateInstanceA("Changing", 0), OV_OK);
+          ASSERT_EQ(OV_ValidatePinA(pin.c_str()), OV_OK);
+        },
+        [&] { OV_ChangePinA(pin.c_str(), next.c_str()); });
+    Start();
+    const bool oldOpens = Validate("Changing", pin.c_str()) == OV_OK;
+    const bool newOpens = Validate("Changing", next.c_str()) == OV_OK;
+    ASSERT_NE(oldOpens, newOpens) << "stopped at step " << stop;
+    if (newOpens) pin = next;
+    ASSERT_EQ(OV_CreateInstanceA("Changing", 0), OV_OK);
+    ASSERT_EQ(OV_ValidatePinA(pin.c_str()), OV_OK);
+    EXPECT_EQ(ov::test::NextPasscode("12345678"), answer) << "stopped at step " << stop;
+    OV_ReleaseInstance();
+    Stop();
+    if (!stopped) break;
+  }
+  EXPECT_GE(stop, 5);
+}
+
 TEST_F(StoreFaultsTest, RenameThatCannotBeWrittenKeepsTheOldName) {
   Start();
   Activate("Kept", kPolicy);

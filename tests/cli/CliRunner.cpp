@@ -211,11 +211,16 @@ int CliRunner::Running::Kill(int signal) {
   return status;
 }
 
-CliResult CliRunner::Running::Finish(const std::string& input) {
+void CliRunner::Running::Feed(const std::string& input) {
+  if (m_input < 0) return;
   signal(SIGPIPE, SIG_IGN);
   WriteAll(m_input, input);
   close(m_input);
   m_input = -1;
+}
+
+CliResult CliRunner::Running::Finish(const std::string& input) {
+  Feed(input);
   CliResult result;
   result.exitCode = WaitForExit(m_pid);
   m_pid = -1;

@@ -32,6 +32,8 @@ class CliRunner {
     Running& operator=(const Running&) = delete;
     ~Running();
     CliResult Finish(const std::string& input);
+    // Gives the process its input and closes it, without waiting for the end.
+    void Feed(const std::string& input);
     // Sends `signal` and returns the wait status of the ended process.
     int Kill(int signal);
     pid_t Pid() const { return m_pid; }
