@@ -218,6 +218,29 @@ TEST_F(StoreFaultsTest, PinChangeStoppedAtEveryStepLeavesExactlyOnePin) {
   EXPECT_GE(stop, 5);
 }
 
+TEST_F(StoreFaultsTest, LegacyConversionStoppedAtEveryStepLeavesOneTokenThatOpens) {
+  int stop = 0;
+  for (;; ++stop) {
+    fs::remove_all(StoreRoot());
+    ASSERT_TRUE(ov::test::MakeLegacyToken("Converted", ACTIVATED_STATE, "1234"));
+    // The first right PIN writes the token's format-3 file and then removes its legacy file.
+    const bool stopped = RunStoppedAt(
+        stop,
+        [] {
+          Start();
+          ASSERT_EQ(OV_CreateInstanceA("Converted", 0), OV_OK);
+        },
+        [] { OV_ValidatePinA("1234"); });
+    Start();
+    EXPECT_EQ(Names(), std::vector<std::string>{"Converted"}) << "stopped at step " << stop;
+    EXPECT_EQ(Validate("Converted", "1234"), OV_OK) << "stopped at step " << stop;
+    EXPECT_TRUE(fs::exists(Ov3File("Converted")));
+    Stop();
+    if (!stopped) break;
+  }
+  EXPECT_GE(stop, 10);
+}
+
 TEST_F(StoreFaultsTest, RenameThatCannotBeWrittenKeepsTheOldName) {
   Start();
   Activate("Kept", kPolicy);
