@@ -1,13 +1,12 @@
 #include "common/LogFacade.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
 #include <memory>
+
+#include "common/LoadedLogger.h"
 
 namespace ov {
 
@@ -34,45 +33,19 @@ struct BrlogTable {
 
 namespace {
 
-constexpr const char* kLoggerName = "libbrisel.so";
-
 std::atomic<const BrlogTable*> g_table{nullptr};
 
-// The process's count of loaded objects when the last lookup found no logging library. The
-// lookup is repeated only after another object was loaded, so without a logger a new scope costs
-// one short call into the loader instead of a walk over every loaded object.
-constexpr unsigned long long kNeverLooked = ~0ull;
-std::atomic<unsigned long long> g_loadsAtLastMiss{kNeverLooked};
-
-int ReadLoadCount(struct dl_phdr_info* info, size_t size, void* data) {
-  unsigned long long adds = kNeverLooked;
-  if (size >= offsetof(struct dl_phdr_info, dlpi_adds) + sizeof info->dlpi_adds) adds = info->dlpi_adds;
-  *static_cast<unsigned long long*>(data) = adds;
-  return 1;  // the first object carries the count; stop there
-}
-
-// Finds the path under which the logging library was loaded, without touching the file system:
-// a dlopen with RTLD_NOLOAD on a bare name that is not loaded would search the library path on
-// every call, and the lookup runs at every new scope until the library appears.
-int FindLoadedLogger(struct dl_phdr_info* info, size_t, void* data) {
-  const char* name = info->dlpi_name;
-  if (name == nullptr || *name == '\0') return 0;
-  const char* base = std::strrchr(name, '/');
-  base = base ? base + 1 : name;
-  if (std::strcmp(base, kLoggerName) != 0) return 0;
-  *static_cast<const char**>(data) = name;
-  return 1;
-}
+// The process's load generation when the last lookup found no logging library. The lookup is
+// repeated only after another library was loaded, where the platform can tell that cheaply.
+std::atomic<unsigned long long> g_loadsAtLastMiss{kUnknownLoadGeneration};
 
 template <class Fn>
 Fn Symbol(void* module, const char* name) {
-  return reinterpret_cast<Fn>(dlsym(module, name));
+  return reinterpret_cast<Fn>(LoggerSymbol(module, name));
 }
 
 const BrlogTable* BindTable() noexcept {
-  const char* path = nullptr;
-  if (dl_iterate_phdr(FindLoadedLogger, &path) == 0 || path == nullptr) return nullptr;
-  void* module = dlopen(path, RTLD_LAZY | RTLD_NOLOAD);
+  void* module = FindLoadedLogger();
   if (module == nullptr) return nullptr;
 
   auto table = std::unique_ptr<BrlogTable>(new (std::nothrow) BrlogTable);
@@ -103,9 +76,9 @@ const BrlogTable* BindTable() noexcept {
 }
 
 const BrlogTable* LookUpTable() noexcept {
-  unsigned long long loads = kNeverLooked;
-  dl_iterate_phdr(ReadLoadCount, &loads);
-  if (loads != kNeverLooked && loads == g_loadsAtLastMiss.load(std::memory_order_relaxed)) {
+  const unsigned long long loads = LoadGeneration();
+  if (loads != kUnknownLoadGeneration &&
+      loads == g_loadsAtLastMiss.load(std::memory_order_relaxed)) {
     return nullptr;
   }
   const BrlogTable* table = BindTable();
