@@ -173,7 +173,9 @@ TEST_F(StoreFaultsTest, RenameStoppedAtEveryStepLeavesTheTokenUnderExactlyOneNam
       EXPECT_EQ(name, "New name") << "the rename finished";
       break;
     }
-    if (name == "New name") ASSERT_EQ(OV_ChangeTokenNameA("Old name"), OV_OK);
+    if (name == "New name") {
+      ASSERT_EQ(OV_ChangeTokenNameA("Old name"), OV_OK);
+    }
     OV_ReleaseInstance();
     Stop();
   }
@@ -480,7 +482,9 @@ TEST_F(StoreFaultsTest, ImportStoppedAtEveryStepFinishesOnTheNextTry) {
       const std::vector<std::string> names = Names();
       ASSERT_EQ(names.size(), 1u) << "stopped at step " << stop;
       EXPECT_FALSE(fs::exists(StoreRoot() / "ProfileData"));
-      if (!stopped) EXPECT_EQ(names[0], "Earlier 1");
+      if (!stopped) {
+        EXPECT_EQ(names[0], "Earlier 1");
+      }
       if (activated) {
         EXPECT_EQ(Validate(names[0].c_str(), "1234"), OV_OK) << "stopped at step " << stop;
       } else {
