@@ -6,38 +6,11 @@
 
 namespace ov {
 
-namespace {
-
-// The effective algorithm for a key length, or 0 when the pair is not supported.
-ALG_ID EffectiveAlgorithm(ALG_ID algorithm, std::size_t keyLength) {
-  switch (algorithm) {
-    case CALG_DES:
-      return keyLength == 8 ? CALG_DES : 0;
-    case CALG_3DES:
-      return keyLength == 16 || keyLength == 24 ? CALG_3DES : 0;
-    case CALG_AES:
-      if (keyLength == 16) return CALG_AES_128;
-      if (keyLength == 24) return CALG_AES_192;
-      if (keyLength == 32) return CALG_AES_256;
-      return 0;
-    case CALG_AES_128:
-      return keyLength == 16 ? algorithm : 0;
-    case CALG_AES_192:
-      return keyLength == 24 ? algorithm : 0;
-    case CALG_AES_256:
-      return keyLength == 32 ? algorithm : 0;
-    default:
-      return 0;
-  }
-}
-
-}  // namespace
-
 BlockCipherKey::BlockCipherKey(ALG_ID algorithm, std::span<const std::uint8_t> key) {
   LogScope log("BlockCipherKey::BlockCipherKey");
   log.Number("Algid", static_cast<int32_t>(algorithm));
   log.Number("dwKeyLen", static_cast<int32_t>(key.size() > 64 ? 64 : key.size()));
-  m_algorithm = EffectiveAlgorithm(algorithm, key.size());
+  m_algorithm = EffectiveBlockAlgorithm(algorithm, key.size());
   const EVP_CIPHER* cipher = CngProviders::Get().EcbCipher(m_algorithm);
   if (cipher == nullptr) ossl::Fail(log, "Unsupported algorithm or key length");
 

@@ -2,14 +2,14 @@
 // block of CbcCipher. CALG_3DES takes a 24-byte key, or a 16-byte one that is extended with its
 // first 8 bytes (two-key 3DES); CALG_AES picks AES-128, -192 or -256 by a key length of 16, 24 or
 // 32; CALG_DES takes 8 bytes when DES is available. Anything else raises OVException 6003. The key
-// schedule lives in OpenSSL contexts that wipe it when the key is destroyed.
+// schedule lives in the crypto library's objects, which wipe it when the key is destroyed.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
 #include "crypto/CryptAlgorithms.h"
-#include "crypto/OpenSslUtil.h"
+#include "crypto/CryptoHandles.h"
 
 namespace ov {
 
@@ -27,13 +27,13 @@ class BlockCipherKey {
   void DecryptBlock(std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
 
  private:
-  void Crypt(EVP_CIPHER_CTX* context, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+  void Crypt(crypto::CipherContext::pointer context, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
              const char* failure);
 
   ALG_ID m_algorithm = 0;
   std::size_t m_nBlockLength = 0;
-  ossl::CipherCtxPtr m_encrypt;
-  ossl::CipherCtxPtr m_decrypt;
+  crypto::CipherContext m_encrypt;
+  crypto::CipherContext m_decrypt;
 };
 
 }  // namespace ov

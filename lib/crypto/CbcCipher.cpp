@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/LogFacade.h"
-#include "crypto/OpenSslUtil.h"
+#include "crypto/CryptoHandles.h"
 
 namespace ov {
 
@@ -13,9 +13,9 @@ CbcCipher::CbcCipher(BlockCipherKey& key, std::span<const std::uint8_t> iv,
   LogScope log("CbcCipher::CbcCipher");
   log.Number("nPaddingMode", paddingMode);
   log.Number("nIVLength", static_cast<int32_t>(iv.size() > 64 ? 64 : iv.size()));
-  if (iv.size() != key.GetBlockLength()) ossl::Fail(log, "IV length is not the block length");
+  if (iv.size() != key.GetBlockLength()) crypto::Fail(log, "IV length is not the block length");
   if (paddingMode != kNoPadding && paddingMode != kPkcs7Padding) {
-    ossl::Fail(log, "Unknown padding mode");
+    crypto::Fail(log, "Unknown padding mode");
   }
 }
 

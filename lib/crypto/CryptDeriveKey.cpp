@@ -6,7 +6,6 @@
 #include "common/OVException.h"
 #include "crypto/CryptHash.h"
 #include "crypto/CryptProvider.h"
-#include "crypto/CryptSymmetric.h"
 
 namespace ov {
 
@@ -25,21 +24,6 @@ SecureBytes Sha1(const CryptProvider& provider, std::span<const std::uint8_t> da
   hash.GetHashValue(value, length);
   value.resize(length);
   return value;
-}
-
-template <class Operation>
-std::optional<SecureBytes> RunCipher(std::span<const std::uint8_t> key, Operation&& operation) {
-  if (key.size() != kTripleDesKeySize) return std::nullopt;
-  try {
-    const auto provider = CryptProvider::Acquire(PROV_RSA_FULL);
-    if (!provider) return std::nullopt;
-    CryptSymmetric cipher(*provider, CALG_3DES, key);
-    SecureBytes out;
-    operation(cipher, out);
-    return out;
-  } catch (const OVException&) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace
@@ -68,20 +52,6 @@ SecureBytes Derive3DesKeyFromSha1(std::span<const std::uint8_t> material) {
     log.Message("Error: CryptDeriveKey failed");
     return {};
   }
-}
-
-std::optional<SecureBytes> TripleDesCbcEncrypt(std::span<const std::uint8_t> key,
-                                               std::span<const std::uint8_t> plain) {
-  return RunCipher(key, [&](CryptSymmetric& cipher, SecureBytes& out) {
-    cipher.Encrypt(plain, out, true);
-  });
-}
-
-std::optional<SecureBytes> TripleDesCbcDecrypt(std::span<const std::uint8_t> key,
-                                               std::span<const std::uint8_t> sealed) {
-  return RunCipher(key, [&](CryptSymmetric& cipher, SecureBytes& out) {
-    cipher.Decrypt(sealed, out, true);
-  });
 }
 
 }  // namespace ov

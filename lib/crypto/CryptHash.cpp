@@ -1,5 +1,7 @@
 #include "crypto/CryptHash.h"
 
+#include <openssl/evp.h>
+
 #include "common/LogFacade.h"
 #include "encoding/Hex.h"
 

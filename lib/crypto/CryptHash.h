@@ -12,9 +12,11 @@
 #include "common/SecureMemory.h"
 #include "crypto/CryptAlgorithms.h"
 #include "crypto/CryptProvider.h"
-#include "crypto/OpenSslUtil.h"
+#include "crypto/CryptoHandles.h"
 
 namespace ov {
+
+class LogScope;
 
 class CryptHash {
  public:
@@ -30,8 +32,8 @@ class CryptHash {
  private:
   SecureBytes ReadValue(LogScope& log) const;
 
-  OSSL_LIB_CTX* m_pLibraryContext;
-  ossl::MdCtxPtr m_hash;
+  crypto::LibraryContext* m_pLibraryContext;
+  crypto::DigestContext m_hash;
 };
 
 }  // namespace ov

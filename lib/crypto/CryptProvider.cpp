@@ -1,9 +1,8 @@
 #include "crypto/CryptProvider.h"
 
-#include <openssl/rand.h>
-
 #include "common/LogFacade.h"
 #include "crypto/CryptAlgorithms.h"
+#include "crypto/RandomBytes.h"
 
 namespace ov {
 
@@ -14,7 +13,7 @@ std::optional<CryptProvider> CryptProvider::Acquire(std::uint32_t type) {
     log.Message("Unknown provider type");
     return std::nullopt;
   }
-  if (RAND_status() != 1) {
+  if (!RandomReady()) {
     log.Message("Random generator not ready");
     return std::nullopt;
   }

@@ -16,9 +16,11 @@
 #include "common/SecureMemory.h"
 #include "crypto/CryptAlgorithms.h"
 #include "crypto/CryptProvider.h"
-#include "crypto/OpenSslUtil.h"
+#include "crypto/CryptoHandles.h"
 
 namespace ov {
+
+class LogScope;
 
 class CryptSymmetric {
  public:
@@ -39,14 +41,18 @@ class CryptSymmetric {
  private:
   enum class State { kIdle, kEncrypting, kDecrypting };
 
-  void Init(OSSL_LIB_CTX* libraryContext);
+  void Init(crypto::LibraryContext* libraryContext);
   void Begin(State direction, LogScope& log, const char* failure);
+  // Runs whole blocks of the current message through the cipher; false when the cipher fails.
+  bool Transform(std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
 
   ALG_ID m_algorithm;
   SecureBytes m_key;
-  ossl::CipherPtr m_cipher;
-  ossl::CipherCtxPtr m_context;
+  crypto::CipherAlgorithm m_cipher;
+  crypto::CipherContext m_context;
   SecureBytes m_iv;
+  // The chaining value of the current message where the cipher library leaves it to the caller.
+  SecureBytes m_chain;
   std::uint32_t m_nBlockLength = 0;
   std::uint32_t m_nIVLength = 0;
   bool m_bIVSet = false;

@@ -13,7 +13,7 @@
 
 #include "common/SecureMemory.h"
 #include "crypto/KeyParameter.h"
-#include "crypto/OpenSslUtil.h"
+#include "crypto/CryptoHandles.h"
 
 namespace ov {
 
@@ -32,7 +32,7 @@ class HmacSha256 {
   std::int32_t GetMacSize() const noexcept { return kMacSize; }
 
  private:
-  ossl::MacCtxPtr m_context;
+  crypto::MacContext m_context;
   bool m_bKeyed = false;
 };
 

@@ -1,7 +1,5 @@
 #include "crypto/OrvantiAPI.h"
 
-#include <openssl/rand.h>
-
 #include <array>
 #include <climits>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "crypto/CryptHash.h"
 #include "crypto/CryptProvider.h"
 #include "crypto/CryptSymmetric.h"
+#include "crypto/RandomBytes.h"
 #include "encoding/Hex.h"
 
 namespace ov::OrvantiAPI {
@@ -47,7 +46,7 @@ bool GenerateRandomKey(std::span<std::uint8_t> buffer) {
     log.Message("CryptAcquireContext failed");
     return false;
   }
-  if (RAND_bytes(buffer.data(), static_cast<int>(buffer.size())) != 1) {
+  if (!RandomBytes(buffer)) {
     log.Message("CryptGenRandom failed");
     return false;
   }

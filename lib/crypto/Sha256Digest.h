@@ -1,6 +1,6 @@
 // SHA-256 (FIPS 180-4) as a running digest: data goes in a byte or a slice at a time, DoFinal
 // writes the 32-byte value and leaves the digest reset for the next message. The work is done by
-// OpenSSL; the class keeps the interface the token code is written against (slices given as
+// the platform's crypto library; the class keeps the interface the token code is written against (slices given as
 // buffer, offset and length, and the output written at an offset of a caller's buffer). A slice or
 // an output place outside its buffer raises OVException 6003 instead of reading or writing there.
 #pragma once
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "crypto/OpenSslUtil.h"
+#include "crypto/CryptoHandles.h"
 
 namespace ov {
 
@@ -26,7 +26,7 @@ class Sha256Digest {
   std::int32_t GetDigestSize() const noexcept { return kDigestSize; }
 
  private:
-  ossl::MdCtxPtr m_context;
+  crypto::DigestContext m_context;
 };
 
 }  // namespace ov
