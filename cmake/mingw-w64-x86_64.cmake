@@ -28,5 +28,6 @@ if(NOT OV_WINE)
   find_program(OV_WINE NAMES wine64 wine)
 endif()
 if(OV_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${OV_WINE})
+  # Through a wrapper that tries again when Wine fails to start the program (see cmake/wine-run).
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run ${OV_WINE})
 endif()
