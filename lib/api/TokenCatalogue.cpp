@@ -2,11 +2,6 @@
 
 #include "engine/OVEngine.h"
 
-#include <dirent.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -20,6 +15,7 @@
 #include "common/TokenInfoRecords.h"
 #include "encoding/Hex.h"
 #include "crypto/Sha256Digest.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "policy/OVPolicy.h"
 #include "storage/OVEngineStore.h"
@@ -41,31 +37,13 @@ bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() > tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const noexcept { closedir(dir); }
-};
-
-// True when the entry is a regular file; a link, a FIFO, a device or a folder named like a token
-// file is never opened (a FIFO would block) and never counted.
-bool IsRegularEntry(const std::string& directory, const dirent& entry) {
-  if (entry.d_type == DT_REG) return true;
-  if (entry.d_type != DT_UNKNOWN) return false;
-  struct stat st {};
-  const std::string path = directory + "/" + entry.d_name;
-  return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The names of the regular files of `directory` that `keep` accepts, in the file system's order.
-// nullopt when the folder cannot be read.
+// The names of the regular files of `directory` that `keep` accepts, in the file system's order;
+// a link, a FIFO, a device or a folder named like a token file is never opened (a FIFO would
+// block) and never counted. nullopt when the folder cannot be read.
 template <typename Keep>
 std::optional<std::vector<std::string>> RegularFiles(const std::string& directory, Keep keep) {
-  std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
-  if (!dir) return std::nullopt;
-  std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (keep(name) && IsRegularEntry(directory, *entry)) names.emplace_back(name);
-  }
+  auto names = platform::RegularFileNames(directory);
+  if (names) std::erase_if(*names, [&](const std::string& name) { return !keep(name); });
   return names;
 }
 
@@ -105,7 +83,7 @@ void RemoveLeftoverTemporaries(const std::string& directory, LogScope& log) {
   for (const std::string& name : *names) {
     log.Message("Removing the temporary file of an interrupted save");
     log.Text("FileName", name);
-    if (!RemoveFile(directory + "/" + name)) log.Number("errno", errno);
+    if (!RemoveFile(JoinPath(directory, name))) log.Number("errno", errno);
   }
 }
 
@@ -118,7 +96,7 @@ void FinishInterruptedRenames(std::string_view uniqueId, const std::string& dire
   const auto names = FilesEndingIn(directory, kTokenExtensionOv3);
   if (!names) return;
   for (const std::string& name : *names) {
-    const std::string path = directory + "/" + name;
+    const std::string path = JoinPath(directory, name);
     TokenData record;
     if (!OVEngineStore::GetTokenData(uniqueId, path, record, true) ||
         IsNamedForItsToken(name, record, true)) {
@@ -129,7 +107,7 @@ void FinishInterruptedRenames(std::string_view uniqueId, const std::string& dire
     if (expected.empty()) continue;
     log.Message("Finishing an interrupted rename");
     log.Text("FileName", name);
-    if (!RenameNoReplace(path, directory + "/" + expected + kTokenExtensionOv3)) {
+    if (!RenameNoReplace(path, JoinPath(directory, expected + kTokenExtensionOv3))) {
       log.Number("errno", errno);
     }
   }
@@ -142,9 +120,9 @@ void SettleTokensInBothFormats(std::string_view uniqueId, const std::string& ov3
   if (!legacyNames) return;
   for (const std::string& legacyName : *legacyNames) {
     const std::string stem = Stem(legacyName, false);
-    const std::string ov3Path = ov3Folder + "/" + stem + kTokenExtensionOv3;
+    const std::string ov3Path = JoinPath(ov3Folder, stem + kTokenExtensionOv3);
     if (!FileExists(ov3Path)) continue;
-    const std::string legacyPath = legacyFolder + "/" + legacyName;
+    const std::string legacyPath = JoinPath(legacyFolder, legacyName);
     TokenData ov3Record;
     TokenData legacyRecord;
     const bool ov3Read = OVEngineStore::GetTokenData(uniqueId, ov3Path, ov3Record, true);
@@ -196,8 +174,8 @@ void TryRestoreUnsupported(const std::string& directory, bool isOv3) {
   const auto names = FilesEndingIn(directory, std::string(".") + kSetAsideExtension);
   if (!names) return;
   for (const std::string& name : *names) {
-    const std::string from = directory + "/" + name;
-    const std::string to = directory + "/" + name.substr(0, name.rfind('.')) + ExtensionOf(isOv3);
+    const std::string from = JoinPath(directory, name);
+    const std::string to = JoinPath(directory, name.substr(0, name.rfind('.')) + ExtensionOf(isOv3));
     if (!RenameNoReplace(from, to)) {
       log.Message("Error: rename failed");
       log.Text("Path", from);
@@ -210,15 +188,15 @@ void CheckFilePermissions(const std::string& path) {
   LogScope log("OVHelper::CheckFilePermissions");
   if (!log.Enabled()) return;  // nothing to report to: spare the system calls
   log.Text("Path", path);
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) {
+  const std::optional<platform::FileFacts> facts = platform::DescribeFile(path);
+  if (!facts) {
     log.Message("Error: Problem getting information");
     log.Number("errno", errno);
     return;
   }
-  log.BitMask("Mode", static_cast<int32_t>(st.st_mode & 0777));
-  log.Number("Read", access(path.c_str(), R_OK) == 0 ? 1 : 0);
-  log.Number("Write", access(path.c_str(), W_OK) == 0 ? 1 : 0);
+  log.BitMask("Mode", facts->mode);
+  log.Number("Read", facts->readable ? 1 : 0);
+  log.Number("Write", facts->writable ? 1 : 0);
 }
 
 char* GetPolicyLevelStr(int32_t level) {
@@ -284,13 +262,12 @@ int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_
     std::string directory;
     if (const int32_t code = GetSearchPath(isOv3, directory); code != OV_OK) return log.Return(code);
     const std::string pattern = std::string("/*") + ExtensionOf(isOv3);
-    struct stat st {};
-    if (stat(directory.c_str(), &st) != 0) {
+    if (!platform::IsFolder(directory)) {
       if (errno == ENOENT) return log.Return(OV_OK);
       log.Message("Error: file not exists");
       return log.Return(OV_ERR_OPERATION_FAILED);
     }
-    if (directory.size() > PATH_MAX - pattern.size()) {
+    if (directory.size() > platform::kMaxPathLength - pattern.size()) {
       log.Message("Error: Invalid File Path");
       return log.Return(OV_ERR_OPERATION_FAILED);
     }
@@ -307,7 +284,7 @@ int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_
     }
     int32_t result = OV_OK;
     for (std::size_t i = 0; i < names->size() && found < capacity; ++i) {
-      const std::string path = directory + "/" + (*names)[i];
+      const std::string path = JoinPath(directory, (*names)[i]);
       CheckFilePermissions(path);
       TokenData record;
       if (!OVEngineStore::GetTokenData(uniqueId, path, record, isOv3)) {
@@ -360,13 +337,12 @@ bool IsOV80ProfileExists(std::string& path, Ov80Profile& profile) {
   LogScope log("OVHelper::IsOV80ProfileExists");
   const std::string root = GetFilePath(nullptr);
   if (root.empty()) return log.Return(false);
-  struct stat st {};
-  if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return log.Return(false);
-  if (root.size() + 1 + std::strlen(kOv80ProfileFileName) >= PATH_MAX) {
+  if (!platform::IsFolder(root)) return log.Return(false);
+  if (root.size() + 1 + std::strlen(kOv80ProfileFileName) >= platform::kMaxPathLength) {
     log.Message("Error: Invalid File Path");
     return log.Return(false);
   }
-  path = root + "/" + kOv80ProfileFileName;
+  path = JoinPath(root, kOv80ProfileFileName);
   return log.Return(OV80ReadData(path, profile));
 }
 
@@ -386,7 +362,7 @@ struct ImportMarker {
 std::string ImportMarkerPath() {
   std::string folder;
   if (GetSearchPath(true, folder) != OV_OK) return {};
-  return folder + "/" + kImportMarkerName;
+  return JoinPath(folder, kImportMarkerName);
 }
 
 std::string ProfileDigest(const std::string& path) {

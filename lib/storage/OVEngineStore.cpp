@@ -1,7 +1,5 @@
 #include "storage/OVEngineStore.h"
 
-#include <limits.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -74,8 +72,9 @@ std::string OVEngineStore::GetFullFilePath(std::string_view fileName, bool isOv3
   if (fileName.empty()) return {};
   const std::string folder = GetFilePath(isOv3 ? kTokenFolderOv3 : kTokenFolderLegacy);
   if (folder.empty()) return {};
-  std::string path = folder + "/" + std::string(fileName) + (isOv3 ? kTokenExtensionOv3 : kTokenExtensionLegacy);
-  if (path.size() >= PATH_MAX) {
+  std::string path = JoinPath(folder, std::string(fileName) +
+                                          (isOv3 ? kTokenExtensionOv3 : kTokenExtensionLegacy));
+  if (path.size() >= platform::kMaxPathLength) {
     log.Message("Error: Invalid File Path");
     return {};
   }
@@ -376,9 +375,8 @@ bool OVEngineStore::RenameFile(std::string_view oldFileName, std::string_view ne
     log.Message("Error: OVEngine::GetFullFilePath failed");
     return log.Return(false);
   }
-  struct stat st {};
-  if (stat(from.c_str(), &st) == 0) {
-    log.BitMask("Mode", static_cast<int32_t>(st.st_mode & 07777));
+  if (const auto facts = platform::DescribeFile(from)) {
+    log.BitMask("Mode", facts->mode);
   } else {
     log.Message("Error: Problem getting information");
     log.Number("errno", errno);

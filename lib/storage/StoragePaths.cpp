@@ -1,11 +1,9 @@
 #include "storage/StoragePaths.h"
 
-#include <limits.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "common/LogFacade.h"
+#include "platform/Files.h"
 #include "platform/UserFolders.h"
 #include "storage/Win_UsbFlash.h"
 
@@ -13,19 +11,20 @@ namespace ov {
 
 bool CreatePrivateFolders(const std::string& path) {
   if (path.empty()) return false;
-  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    const std::string part = path.substr(0, slash);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+  // Each folder below the root in turn; the root itself ("/", "C:\") is never made.
+  for (std::size_t end = platform::RootLength(path); end <= path.size(); ++end) {
+    if (end < path.size() && !platform::IsPathSeparator(path[end])) continue;
+    const std::string part = path.substr(0, end);
+    if (part.empty() || platform::IsPathSeparator(part.back()) || platform::IsFolder(part)) continue;
+    if (!platform::CreatePrivateFolder(part)) {
       LogScope log("OVEngine::CreateDirectory");
       log.Message("Error: CreateDirectoryA ");
       log.Text("FilePath", part);
       log.Number("errno", errno);
       return false;
     }
-    if (slash == std::string::npos) break;
   }
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return platform::IsFolder(path);
 }
 
 std::string GetFilePath(const char* folder) {
@@ -41,14 +40,14 @@ std::string GetFilePath(const char* folder) {
       log.Message("Error: no user data folder");
       return {};
     }
-    path = dataHome + "/Kelsa/Orvanti";
-    if (folder != nullptr) path += std::string("/") + folder;
+    path = platform::JoinPath(platform::JoinPath(dataHome, "Kelsa"), "Orvanti");
+    if (folder != nullptr) path = platform::JoinPath(path, folder);
     CreatePrivateFolders(path);
   } else if (driveType == DRIVE_USBFLASH || driveType == DRIVE_USBDRIVE) {
     log.Message("DRIVE_USBFLASH or DRIVE_USBDRIVE");
     if (!Win_UsbFlash::GetProfileDataFilePath(folder, path)) path.clear();
   }
-  if (path.size() >= PATH_MAX) {
+  if (path.size() >= platform::kMaxPathLength) {
     log.Message("Error: Invalid File Path");
     return {};
   }

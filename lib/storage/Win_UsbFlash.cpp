@@ -1,8 +1,5 @@
 #include "storage/Win_UsbFlash.h"
 
-#include <limits.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
@@ -10,6 +7,7 @@
 
 #include "common/LogFacade.h"
 #include "crypto/CryptDeriveKey.h"
+#include "platform/Files.h"
 #include "platform/Platform.h"
 #include "storage/StoragePaths.h"
 
@@ -51,7 +49,7 @@ void PutString(const std::u16string& text, uint8_t* lengthByte, uint8_t* out) {
 }
 
 bool CreateFolder(const std::string& path, LogScope& log) {
-  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+  if (!platform::CreatePrivateFolder(path)) {
     log.Message("Error: CreateDirectoryA ");
     log.Text("FilePath", path);
     log.Number("errno", errno);
@@ -95,16 +93,14 @@ bool Win_UsbFlash::GetProfileDataFilePath(const char* folder, std::string& path)
   LogScope log("Win_UsbFlash::GetProfileDataFilePath");
   const std::string exe = platform::Current().driveIdentity->ExecutablePath();
   log.Text("strExePath", exe);
-  const std::size_t slash = exe.rfind('/');
-  if (slash == std::string::npos) return log.Return(false);
-  path = exe.substr(0, slash == 0 ? 1 : slash);
+  path = platform::ParentFolder(exe);
+  if (path.empty()) return log.Return(false);
   CreateFolder(path, log);
   if (folder != nullptr) {
-    path += (path == "/" ? "" : "/");
-    path += folder;
+    path = platform::JoinPath(path, folder);
     CreateFolder(path, log);
   }
-  if (path.size() >= PATH_MAX) return log.Return(false);
+  if (path.size() >= platform::kMaxPathLength) return log.Return(false);
   return log.Return(true);
 }
 

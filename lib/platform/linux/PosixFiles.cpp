@@ -1,0 +1,160 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "common/UniqueFd.h"
+#include "platform/FileSteps.h"
+#include "platform/Files.h"
+
+namespace ov::platform {
+
+namespace {
+
+void FlushFolderOf(const std::string& path) {
+  const std::string parent = ParentFolder(path);
+  const std::string& folderPath = parent.empty() ? std::string(".") : parent;
+  if (!Step(FileStep::FlushFolder, folderPath)) return;
+  UniqueFd folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) fsync(folder.get());
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const noexcept { closedir(dir); }
+};
+
+bool IsRegularEntry(const std::string& folder, const dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_UNKNOWN) return false;
+  return IsRegularFile(JoinPath(folder, entry.d_name));
+}
+
+}  // namespace
+
+std::optional<SecureBytes> ReadRegularFile(const std::string& path, std::size_t maxSize) {
+  // O_NONBLOCK: opening a FIFO for reading would wait for a writer. O_NOFOLLOW: a link is never
+  // taken for the file it points to.
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st {};
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) > maxSize) {
+    return std::nullopt;
+  }
+  SecureBytes data(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = read(fd.get(), data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;  // the file shrank while read: take what is there
+    done += static_cast<std::size_t>(n);
+  }
+  data.resize(done);
+  return data;
+}
+
+bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> data) {
+  std::string temp = path + ".XXXXXX";
+  if (!Step(FileStep::CreateTemporary, path)) return false;
+  UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+  if (fd.get() < 0) return false;
+  bool ok = fchmod(fd.get(), 0600) == 0 && Step(FileStep::Write, path);
+  std::size_t done = 0;
+  while (ok && done < data.size()) {
+    const ssize_t n = write(fd.get(), data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = ok && Step(FileStep::Flush, path) && fsync(fd.get()) == 0;
+  ok = ok && Step(FileStep::Rename, path) && rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    const int error = errno;
+    unlink(temp.c_str());
+    errno = error;
+    return false;
+  }
+  FlushFolderOf(path);
+  return true;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || stat(path.c_str(), &st) != 0) {
+    if (path.empty()) errno = ENOENT;
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) return true;
+  errno = ENOTDIR;
+  return false;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+  if (!Step(FileStep::Rename, from)) return false;
+  bool done = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+  if (!done && errno != EINVAL && errno != ENOSYS) return false;
+  if (!done) {
+    // File systems without the flag: a hard link fails when the target exists; where there are
+    // no links either (FAT), look first.
+    if (!Step(FileStep::Link, from)) return false;
+    if (link(from.c_str(), to.c_str()) == 0) {
+      done = Step(FileStep::Remove, from) && unlink(from.c_str()) == 0;
+    } else {
+      if (errno != EPERM && errno != EOPNOTSUPP) return false;
+      if (access(to.c_str(), F_OK) == 0) {
+        errno = EEXIST;
+        return false;
+      }
+      done = rename(from.c_str(), to.c_str()) == 0;
+    }
+    if (!done) return false;
+  }
+  FlushFolderOf(to);
+  return true;
+}
+
+bool RemoveFile(const std::string& path) {
+  if (!Step(FileStep::Remove, path)) return false;
+  if (unlink(path.c_str()) != 0) return errno == ENOENT;
+  FlushFolderOf(path);
+  return true;
+}
+
+bool CreatePrivateFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) == 0) return true;
+  if (errno != EEXIST) return false;
+  if (IsFolder(path)) return true;
+  errno = EEXIST;
+  return false;
+}
+
+std::optional<std::vector<std::string>> RegularFileNames(const std::string& folder) {
+  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+  if (!dir) return std::nullopt;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir.get())) {
+    if (IsRegularEntry(folder, *entry)) names.emplace_back(entry->d_name);
+  }
+  return names;
+}
+
+std::optional<FileFacts> DescribeFile(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  FileFacts facts;
+  facts.mode = static_cast<int32_t>(st.st_mode & 07777);
+  facts.readable = access(path.c_str(), R_OK) == 0;
+  facts.writable = access(path.c_str(), W_OK) == 0;
+  return facts;
+}
+
+}  // namespace ov::platform
