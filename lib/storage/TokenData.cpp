@@ -1,35 +1,41 @@
 #include "storage/TokenData.h"
 
-#include <time.h>
+#include <chrono>
 
 #include "ov/ov_api.h"
 
 namespace ov {
 
+// UTC calendar arithmetic without the C library's time functions, which differ between platforms
+// (gmtime_r and timegm are not on Windows).
 SystemTime SystemTimeFromUnix(int64_t unixSeconds) {
-  const time_t t = static_cast<time_t>(unixSeconds);
-  tm parts {};
-  gmtime_r(&t, &parts);
+  using namespace std::chrono;
+  const sys_seconds time{seconds{unixSeconds}};
+  const sys_days day = floor<days>(time);
+  const year_month_day date{day};
+  const hh_mm_ss clock{time - day};
   SystemTime out;
-  out.wYear = static_cast<uint16_t>(parts.tm_year + 1900);
-  out.wMonth = static_cast<uint16_t>(parts.tm_mon + 1);
-  out.wDayOfWeek = static_cast<uint16_t>(parts.tm_wday);
-  out.wDay = static_cast<uint16_t>(parts.tm_mday);
-  out.wHour = static_cast<uint16_t>(parts.tm_hour);
-  out.wMinute = static_cast<uint16_t>(parts.tm_min);
-  out.wSecond = static_cast<uint16_t>(parts.tm_sec);
+  out.wYear = static_cast<uint16_t>(static_cast<int>(date.year()));
+  out.wMonth = static_cast<uint16_t>(static_cast<unsigned>(date.month()));
+  out.wDayOfWeek = static_cast<uint16_t>(weekday{day}.c_encoding());
+  out.wDay = static_cast<uint16_t>(static_cast<unsigned>(date.day()));
+  out.wHour = static_cast<uint16_t>(clock.hours().count());
+  out.wMinute = static_cast<uint16_t>(clock.minutes().count());
+  out.wSecond = static_cast<uint16_t>(clock.seconds().count());
   return out;
 }
 
+// Fields past their range carry over, as timegm does: day 31 of a 30-day month is the 1st of the
+// next, month 13 is January of the next year.
 int64_t UnixFromSystemTime(const SystemTime& time) {
-  tm parts {};
-  parts.tm_year = time.wYear - 1900;
-  parts.tm_mon = time.wMonth - 1;
-  parts.tm_mday = time.wDay;
-  parts.tm_hour = time.wHour;
-  parts.tm_min = time.wMinute;
-  parts.tm_sec = time.wSecond;
-  return static_cast<int64_t>(timegm(&parts));
+  using namespace std::chrono;
+  const int64_t monthIndex = static_cast<int64_t>(time.wMonth) - 1;
+  const int64_t yearCarry = monthIndex >= 0 ? monthIndex / 12 : (monthIndex - 11) / 12;
+  const unsigned month = static_cast<unsigned>(monthIndex - yearCarry * 12 + 1);
+  const sys_days first{year{static_cast<int>(time.wYear + yearCarry)} / std::chrono::month{month} / 1};
+  const int64_t dayNumber = first.time_since_epoch().count() + static_cast<int64_t>(time.wDay) - 1;
+  return dayNumber * 86400 + static_cast<int64_t>(time.wHour) * 3600 +
+         static_cast<int64_t>(time.wMinute) * 60 + time.wSecond;
 }
 
 bool IsPinExpired(const SystemTime& changed, uint32_t months, int64_t nowUnixSeconds) {

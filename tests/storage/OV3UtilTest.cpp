@@ -160,6 +160,37 @@ TEST_F(DeviceUniqueTest, MachineDriveUsesTheSlotsUsbDriveItsSerial) {
 
 namespace {
 
+// Known UTC dates, from leap days to past 2038 and 2100 (not a leap year); fields past their range
+// carry over as the C library's timegm does.
+TEST(SystemTimeTest, UtcDatesBothWays) {
+  struct Case {
+    int64_t unix;
+    uint16_t year, month, day, hour, minute, second, weekday;
+  };
+  const Case cases[] = {
+      {0, 1970, 1, 1, 0, 0, 0, 4},
+      {951868799, 2000, 2, 29, 23, 59, 59, 2},
+      {1796941805, 2026, 12, 10, 22, 30, 5, 4},
+      {2147483648, 2038, 1, 19, 3, 14, 8, 2},
+      {4107542400, 2100, 3, 1, 0, 0, 0, 1},
+  };
+  for (const Case& c : cases) {
+    const ov::SystemTime t = ov::SystemTimeFromUnix(c.unix);
+    EXPECT_EQ(std::vector<int>({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wDayOfWeek}),
+              std::vector<int>({c.year, c.month, c.day, c.hour, c.minute, c.second, c.weekday}))
+        << c.unix;
+    EXPECT_EQ(ov::UnixFromSystemTime(t), c.unix);
+  }
+  auto date = [](int y, int m, int d) {
+    ov::SystemTime t;
+    t.wYear = static_cast<uint16_t>(y), t.wMonth = static_cast<uint16_t>(m), t.wDay = static_cast<uint16_t>(d);
+    return t;
+  };
+  EXPECT_EQ(ov::UnixFromSystemTime(date(2026, 4, 31)), 1777593600) << "31 April is 1 May";
+  EXPECT_EQ(ov::UnixFromSystemTime(date(2026, 13, 1)), 1798761600) << "month 13 is January";
+  EXPECT_EQ(ov::UnixFromSystemTime(date(2026, 3, 0)), 1772236800) << "day 0 is the month before's last";
+}
+
 TEST(PinExpiryTest, MonthsRollIntoYearsAndShortMonthsEndEarly) {
   struct Case {
     const char* name;
