@@ -43,7 +43,7 @@ int32_t OV_GenerateActivationCodeW(const wchar_t* policy, wchar_t* activationCod
     const int32_t result = OV_GenerateActivationCodeA(NarrowArgument(policy).get(),
                                                       activationCode ? code : nullptr);
     if (result == OV_OK) {
-      const std::wstring wide = ToWide(std::string_view(code, strnlen(code, sizeof code)));
+      const std::wstring wide = NarrowToWide(std::string_view(code, strnlen(code, sizeof code)));
       std::wcsncpy(activationCode, wide.c_str(), OV_ACTIVATION_CODE_SIZE);
     }
     return log.Return(result);
@@ -114,7 +114,7 @@ int32_t OV_GenerateOtpW(const wchar_t* challenge, int32_t hostIndex, wchar_t* ot
     WipeOnExit wipe(passcode, sizeof passcode);
     const int32_t result = OV_GenerateOtpA(narrowChallenge.get(), hostIndex, passcode, otpLength);
     if (result == OV_OK) {
-      const std::wstring wide = ToWide(std::string_view(passcode, strnlen(passcode, sizeof passcode)));
+      const std::wstring wide = NarrowToWide(std::string_view(passcode, strnlen(passcode, sizeof passcode)));
       std::copy(wide.c_str(), wide.c_str() + wide.size() + 1, otp);
     }
     return result;

@@ -53,7 +53,7 @@ void ReleaseRecord(Record& info) noexcept {
 
 wchar_t* WideCopy(const char* text) {
   if (text == nullptr) return nullptr;
-  return DuplicateText(std::wstring_view(ToWide(text)));
+  return DuplicateText(std::wstring_view(NarrowToWide(text)));
 }
 
 }  // namespace

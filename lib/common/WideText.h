@@ -1,7 +1,8 @@
-// Conversions between the W functions' wide strings (wchar_t, UTF-32) and the narrow strings
-// (UTF-8) that the A functions and everything behind them work on. Like the code-page conversions
-// they stand in for, they never fail on content: a wide character that is not a Unicode scalar
-// value becomes "?", and a malformed UTF-8 sequence becomes U+FFFD.
+// Conversions between the W functions' wide strings and the narrow strings that the A functions and
+// everything behind them work on. The narrow encoding is UTF-8 on Linux (wchar_t is UTF-32) and
+// the ANSI code page on Windows (wchar_t is UTF-16), as each system's own functions have them.
+// They never fail on content: a character that cannot be had becomes "?", and a malformed UTF-8
+// sequence becomes U+FFFD.
 #pragma once
 
 #include <string>
@@ -12,7 +13,7 @@
 namespace ov {
 
 // A narrow copy of a wide argument, wiped when it goes (arguments may be PINs or passwords). A null
-// argument gives a null copy.
+// argument gives a null copy. (linux/NarrowText.cpp, windows/NarrowText.cpp)
 class NarrowArgument {
  public:
   explicit NarrowArgument(const wchar_t* text);
@@ -23,6 +24,10 @@ class NarrowArgument {
   bool m_isNull;
 };
 
+// A wide copy of a narrow string (linux/NarrowText.cpp, windows/NarrowText.cpp).
+std::wstring NarrowToWide(std::string_view narrow);
+
+// UTF-8 and wide text, on every platform.
 void AppendUtf8(std::wstring_view text, SecureString& out);
 std::wstring ToWide(std::string_view utf8);
 

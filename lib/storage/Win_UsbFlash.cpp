@@ -68,7 +68,12 @@ int Win_UsbFlash::GetActiveDriveType() {
     return log.Return(g_driveType);
   }
   std::string folder;
-  GetProfileDataFilePath(nullptr, folder);
+  if (!GetProfileDataFilePath(nullptr, folder)) {
+    // The program's folder cannot be had: nothing shows that it runs from a USB drive.
+    g_driveType = DRIVE_MACHINE;
+    log.Number("driveType", g_driveType);
+    return log.Return(g_driveType);
+  }
   platform::DriveIdentity& drives = *platform::Current().driveIdentity;
   g_driveType = drives.KindOf(folder) == platform::DriveIdentity::Kind::NotFixed ? DRIVE_USBFLASH
                                                                                  : DRIVE_MACHINE;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ov/ov_api.h"
+#include "storage/OVEngineStore.h"
 #include "storage/StoragePaths.h"
 #include "storage/TokenFile.h"
 #include "support/ApiPasscode.h"
@@ -494,6 +495,33 @@ TEST_F(StoreFaultsTest, ImportStoppedAtEveryStepFinishesOnTheNextTry) {
       if (!stopped) break;
     }
   }
+}
+
+// Run from tmpfs, an overlay, a network share or a FUSE mount there is no drive to seal token
+// files to: they are kept in the user's folder, and a token saved there opens again.
+TEST(StoreFileSystemTest, TokensOnAFileSystemWithoutADiskAreSavedAndOpenAgain) {
+  ov::test::StorageEnvironment env("network");
+  ASSERT_EQ(OV_InitializeA("KLSA_GA_8_2", 0), OV_OK);
+  struct Finalize {
+    ~Finalize() { OV_Finalize(); }
+  } finalize;
+  ASSERT_EQ(OV_CreateInstanceA("From tmpfs", 0), OV_OK);
+  char code[OV_ACTIVATION_CODE_SIZE] = {};
+  ASSERT_EQ(OV_GenerateActivationCodeA("318998566", code), OV_OK);  // event, PIN of 4
+  ASSERT_EQ(OV_SetPinA("1234"), OV_OK);
+  ASSERT_EQ(OV_ReleaseInstance(), OV_OK);
+
+  ASSERT_EQ(OV_CreateInstanceA("From tmpfs", 0), OV_OK);
+  ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+  char otp[32] = {};
+  int32_t length = sizeof otp;
+  EXPECT_EQ(OV_GenerateOtpA(nullptr, 0, otp, &length), OV_OK);
+  EXPECT_EQ(OV_ReleaseInstance(), OV_OK);
+  const fs::path file = ov::test::PrivateHome::DataHome() / "Kelsa/Orvanti/KELSA_TOKEN_OV3" /
+                        (ov::OVEngineStore::GetFileName("From tmpfs") + ".tk3");
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_FALSE(fs::exists(env.ExeFolder() / ov::kTokenFolderOv3))
+      << "no token folder beside the program";
 }
 
 }  // namespace

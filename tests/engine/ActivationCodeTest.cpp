@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <string>
 #include <vector>
 
+#include "support/ReferenceCrypto.h"
 #include "encoding/Base32Checksum.h"
 #include "engine/ActivationCode.h"
 
@@ -42,9 +42,7 @@ TEST(ActivationCodeTest, VersionOneLayout) {
     // Detection byte: the last byte of SHA-256 over bits 0..91 padded to 12 bytes.
     uint8_t bytes[12] = {};
     for (int i = 0; i < 92; ++i) bytes[i / 8] |= static_cast<uint8_t>(bits[i] << (7 - i % 8));
-    uint8_t digest[32];
-    unsigned length = 0;
-    EVP_Digest(bytes, sizeof bytes, digest, &length, EVP_sha256(), nullptr);
+    const auto digest = ov::test::ref::Sha256(bytes);
     EXPECT_EQ(Value(bits, 92, 8), digest[31]) << level;
   }
   const auto level3 = ov::CreateV1ActivationCode(kEntropy, 3);

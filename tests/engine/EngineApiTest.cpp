@@ -1,7 +1,6 @@
 // The token engine through the public API: activation, the PIN life cycle, lock-out and
 // deactivation, renaming, reset and deletion, with the clock and the drives of the test platform.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstring>
 #include <filesystem>

@@ -245,6 +245,26 @@ TEST(DriveIdentityTest, VolumeSerialFromFileSystemIds) {
   EXPECT_FALSE(ov::test::FixtureDrive("network", "")->VolumeSerial("/").has_value());
 }
 
+// The Windows build's tests stand the fixture drives in with fixed facts; these must be what the
+// sysfs tree gives, so that token files sealed to a fixture drive are the same on both builds.
+TEST(DriveIdentityTest, FixedFactsAreThoseOfTheSysfsFixtures) {
+  for (const char* name : {"usb-flash", "usb-disk", "internal", "network"}) {
+    auto tree = ov::test::FixtureDrive(name, "/x/orvanti");
+    auto fixed = ov::test::FixtureFacts(name, "/x/orvanti");
+    EXPECT_EQ(fixed->KindOf("/x"), tree->KindOf("/x")) << name;
+    EXPECT_EQ(fixed->VolumeSerial("/x"), tree->VolumeSerial("/x")) << name;
+    const auto treeUsb = tree->UsbDevice("/x");
+    const auto fixedUsb = fixed->UsbDevice("/x");
+    ASSERT_EQ(fixedUsb.has_value(), treeUsb.has_value()) << name;
+    if (!treeUsb) continue;
+    EXPECT_EQ(fixedUsb->descriptor, treeUsb->descriptor) << name;
+    EXPECT_EQ(fixedUsb->manufacturer, treeUsb->manufacturer) << name;
+    EXPECT_EQ(fixedUsb->product, treeUsb->product) << name;
+    EXPECT_EQ(fixedUsb->serial, treeUsb->serial) << name;
+    EXPECT_EQ(fixedUsb->speedMbps, treeUsb->speedMbps) << name;
+  }
+}
+
 TEST(DriveIdentityTest, TheRealMachineAnswersWithoutFailing) {
   // This machine's own tree: no assumption about its drives, only that the walk is sound and the
   // test executable's own folder is found on some drive.

@@ -492,7 +492,7 @@ TEST(Ov80ProfileTest, ReadsTheRecordOrLeavesItZero) {
   auto write = [&](std::span<const uint8_t> plaintext, std::span<const uint8_t> entropy) {
     const auto blob = ov::platform::Current().userProtect->Protect(plaintext, entropy);
     ASSERT_TRUE(blob);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(blob->data(), 1, blob->size(), f);
     std::fclose(f);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "platform/Platform.h"
 #include "storage/OV3ConstantsUtil.h"
 #include "storage/OV3Util.h"
+#include "support/ReferenceCrypto.h"
 #include "storage/TokenData.h"
 #include "storage/Win_UsbFlash.h"
 #include "support/FakePlatform.h"
@@ -135,18 +135,14 @@ TEST_F(DeviceUniqueTest, MachineDriveUsesTheSlotsUsbDriveItsSerial) {
     EXPECT_EQ(util::GetDeviceUnique(5), "");
     EXPECT_EQ(util::GetDeviceUnique(-1), "");
 
-    // H(s, i) and the key-encryption key, worked out with OpenSSL directly.
+    // H(s, i) and the key-encryption key, worked out with the tests' own cryptography.
+    namespace ref = ov::test::ref;
     const std::string s = std::string("abc") + ov::DEVICE_SLOT0_ID;
-    uint8_t expected[32];
-    unsigned length = 0;
-    EVP_Digest(s.data(), s.size(), expected, &length, EVP_sha256(), nullptr);
-    EXPECT_EQ(ov::HexEncode(util::getSHA256Key("abc", 0)), ov::HexEncode(expected));
+    EXPECT_EQ(ov::HexEncode(util::getSHA256Key("abc", 0)), ov::HexEncode(ref::Sha256(ref::AsBytes(s))));
 
     const std::string saltText = std::string("a1a2") + "00-1A-2B-3C-4D-5E-" + "a0" + "00-1A-2B-3C-4D-5E-";
-    uint8_t salt[32];
-    EVP_Digest(saltText.data(), saltText.size(), salt, &length, EVP_sha256(), nullptr);
-    uint8_t kek[32];
-    PKCS5_PBKDF2_HMAC("1234", 4, salt, 32, 10000, EVP_sha256(), 32, kek);
+    const ref::Bytes salt = ref::Sha256(ref::AsBytes(saltText));
+    const ref::Bytes kek = ref::Pbkdf2Sha256("1234", salt, 10000, 32);
     EXPECT_EQ(ov::HexEncode(util::getKEKBuff("a0", "a1", "a2", Bytes("1234"), 1)), ov::HexEncode(kek));
   }
   auto flash = ov::test::FixtureDrive("usb-flash", (ov::test::PrivateHome::Root() / "usb/orvanti").string());

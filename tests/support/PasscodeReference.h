@@ -1,10 +1,7 @@
 // The tests' own reference for what a manually activated token must produce: the key an
-// activation code implies and RFC 4226 passcodes with HMAC-SHA-256, computed with OpenSSL
-// directly rather than through the library.
+// activation code implies and RFC 4226 passcodes with HMAC-SHA-256, computed with the tests' own
+// cryptography rather than through the library.
 #pragma once
-
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
 
 #include <cstdint>
 #include <initializer_list>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "policy/OVPolicy.h"
+#include "support/ReferenceCrypto.h"
 
 namespace ov::test {
 
@@ -46,12 +44,7 @@ inline std::vector<uint8_t> ActivationKeyMaterial(const std::string& code, const
   return material;
 }
 
-inline std::vector<uint8_t> Sha256(const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> digest(32);
-  unsigned length = 0;
-  EVP_Digest(data.data(), data.size(), digest.data(), &length, EVP_sha256(), nullptr);
-  return digest;
-}
+inline std::vector<uint8_t> Sha256(const std::vector<uint8_t>& data) { return ref::Sha256(data); }
 
 inline std::string UpperHex(const std::vector<uint8_t>& data) {
   static const char* hex = "0123456789ABCDEF";
@@ -78,9 +71,7 @@ inline std::vector<uint8_t> ActivationKey(const std::string& code, const std::st
 inline std::string Hotp(const std::vector<uint8_t>& key, uint64_t counter, int digits) {
   uint8_t message[8];
   for (int i = 7; i >= 0; --i, counter >>= 8) message[i] = static_cast<uint8_t>(counter);
-  uint8_t mac[32];
-  unsigned length = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), message, 8, mac, &length);
+  const std::vector<uint8_t> mac = ref::HmacSha256(key, message);
   const int offset = mac[31] & 0x0F;
   const uint32_t binary = (mac[offset] & 0x7Fu) << 24 | mac[offset + 1] << 16 |
                           mac[offset + 2] << 8 | mac[offset + 3];
