@@ -8,6 +8,7 @@
 #endif
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -150,6 +151,55 @@ TEST(OVEngineStoreTest, FilesAreBoundToTheirDriveAndUser) {
   ov::test::StorageEnvironment env("internal");
   TestStore store("Bound");
   EXPECT_FALSE(store.Load()) << "USB file on the machine drive";
+}
+
+// A token file sealed to a USB drive travels between the builds: each build opens the file the
+// Linux build wrote and the one the Windows build wrote (tests/data/storage), on the same drive,
+// with their PIN. OV_WRITE_USB_FIXTURE=<folder> makes a build write its own file there instead.
+TEST(OVEngineStoreTest, UsbTokenFilesTravelBetweenTheBuilds) {
+#ifdef _WIN32
+  const std::string thisBuild = "windows";
+#else
+  const std::string thisBuild = "linux";
+#endif
+  const std::string name = "Travelling token";
+  const std::string key = "0F1E2D3C4B5A69788796A5B4C3D2E1F00F1E2D3C4B5A69788796A5B4C3D2E1F0";
+  ov::test::StorageEnvironment env("usb-flash");
+  if (const char* folder = std::getenv("OV_WRITE_USB_FIXTURE")) {
+    TestStore store(name);
+    store.Record().m_nCounters[0] = 7;
+    ov::TokenData::SetText(store.Record().m_szPolicy, "17840159");
+    store.SetState(ACTIVATED_STATE);
+    ASSERT_TRUE(store.SaveData());
+    store.SetOtpKey(key);
+    ASSERT_EQ(store.EncryptOTPKey("2468"), OV_OK);
+    const fs::path out = fs::path(folder) / ("usb-flash-" + thisBuild + ".tk3");
+    fs::remove(out);
+    fs::copy_file(store.TokenFilePath(), out);
+    GTEST_SKIP() << "written to " << out;
+  }
+  for (const char* build : {"linux", "windows"}) {
+    TestStore store(name);
+    const fs::path fixture =
+        ov::test::TestDataDir() / "storage" / (std::string("usb-flash-") + build + ".tk3");
+    fs::remove(store.TokenFilePath());
+    fs::copy_file(fixture, store.TokenFilePath());
+    ASSERT_TRUE(store.Load()) << build << "'s file in the " << thisBuild << " build";
+    EXPECT_EQ(ov::TokenData::Text(store.Record().m_szTokenName), name) << build;
+    EXPECT_EQ(store.Record().m_nCounters[0], 7) << build;
+    EXPECT_EQ(store.DecryptOTPKey("1357"), OV_ERR_OPERATION_FAILED) << build;
+    ASSERT_EQ(store.DecryptOTPKey("2468"), OV_OK) << build;
+    EXPECT_EQ(store.OtpKey().view(), key) << build;
+  }
+  // On the machine drive the same file is refused: it is sealed to the USB drive.
+  {
+    ov::test::StorageEnvironment machine("internal");
+    TestStore store(name);
+    fs::remove(store.TokenFilePath());
+    fs::copy_file(ov::test::TestDataDir() / "storage" / ("usb-flash-" + thisBuild + ".tk3"),
+                  store.TokenFilePath());
+    EXPECT_FALSE(store.Load());
+  }
 }
 
 TEST(OVEngineStoreTest, RenameNeverReplacesAndRemoveIsQuietWithoutAFile) {
