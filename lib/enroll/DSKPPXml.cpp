@@ -1,7 +1,5 @@
 #include "enroll/DSKPPXml.h"
 
-#include <expat.h>
-
 #include <cctype>
 #include <climits>
 #include <initializer_list>
@@ -10,6 +8,7 @@
 #include "common/LogFacade.h"
 #include "common/OVException.h"
 #include "encoding/Hex.h"
+#include "enroll/XmlEventReader.h"
 #include "ov/ov_api.h"
 
 namespace ov {
@@ -262,28 +261,23 @@ bool IsTextState(int state) { return state >= 10 && state <= 31; }
 // DeviceType, Capability and DeviceVersion are recognised but never kept.
 bool IsStoredState(int state) { return (state >= 10 && state <= 24) || state == 27 || state == 28; }
 
-struct ParserFree {
-  void operator()(XML_Parser parser) const noexcept { XML_ParserFree(parser); }
-};
-
 }  // namespace
 
-struct DSKPPXml::Parser {
-  std::unique_ptr<XML_ParserStruct, ParserFree> handle;
+struct DSKPPXml::Parser final : XmlEventHandler {
+  XmlEventReader reader;
   std::array<std::optional<std::string>, kParsedValueCount>* values = nullptr;
-  bool used = false;
   int state = kStateIdle;
   int depth = 0;
   int captureDepth = -1;  // depth of the element whose text is being gathered; -1 for none
   std::string text;
 
-  void Store(int slot, const XML_Char* value) {
+  void Store(int slot, const char* value) {
     if (slot > 0 && slot < kParsedValueCount && value != nullptr) (*values)[slot] = value;
   }
 
   // Walks the attribute list (name, value, name, value, ...) up to a position limit and stores
   // the values of the recognised names.
-  void StoreAttributes(const XML_Char** attributes, int positionLimit,
+  void StoreAttributes(const char** attributes, int positionLimit,
                        std::initializer_list<std::pair<std::string_view, int>> names) {
     for (int i = 0; i < positionLimit && attributes[i] != nullptr; i += 2) {
       for (const auto& [name, slot] : names) {
@@ -292,7 +286,7 @@ struct DSKPPXml::Parser {
     }
   }
 
-  void AttributeStep(std::string_view element, const XML_Char** attributes) {
+  void AttributeStep(std::string_view element, const char** attributes) {
     const bool hasFirst = attributes[0] != nullptr;
     if (element == dskpp::kServerHello || element == dskpp::kServerFinished) {
       StoreAttributes(attributes, 15,
@@ -325,8 +319,8 @@ struct DSKPPXml::Parser {
     }
   }
 
-  static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    auto& self = *static_cast<Parser*>(data);
+  void StartElement(const char* name, const char** attributes) override {
+    Parser& self = *this;
     ++self.depth;
     const std::string_view element = name;
     bool attributeStep = true;
@@ -359,8 +353,8 @@ struct DSKPPXml::Parser {
     }
   }
 
-  static void XMLCALL OnEnd(void* data, const XML_Char*) {
-    auto& self = *static_cast<Parser*>(data);
+  void EndElement() override {
+    Parser& self = *this;
     if (self.captureDepth == self.depth) {
       if (IsStoredState(self.state)) (*self.values)[self.state] = self.text;
       self.state = kStateIdle;
@@ -370,19 +364,18 @@ struct DSKPPXml::Parser {
     --self.depth;
   }
 
-  static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
-    auto& self = *static_cast<Parser*>(data);
-    if (self.captureDepth >= 0 && length > 0)
-      self.text.append(text, static_cast<std::size_t>(length));
+  void Text(std::string_view piece) override {
+    if (captureDepth >= 0) text.append(piece);
   }
 };
 
-DSKPPXml::DSKPPXml() : m_parser(std::make_unique<Parser>()) {
+DSKPPXml::DSKPPXml() {
   LogScope log("DSKPPXml::DSKPPXml");
-  m_parser->handle.reset(XML_ParserCreate(nullptr));
-  if (!m_parser->handle) {
-    log.Message("XML_ParserCreate failed");
-    throw OVException(OV_ERR_OPERATION_FAILED, "XML_ParserCreate failed");
+  try {
+    m_parser = std::make_unique<Parser>();
+  } catch (const OVException&) {
+    log.Message("Error: no XML reader");
+    throw;
   }
   m_parser->values = &m_values;
 }
@@ -402,20 +395,16 @@ void DSKPPXml::ClearParsedValues() {
 
 int DSKPPXml::XmlParse(std::string_view xml, bool final) {
   LogScope log("DSKPPXml::XmlParse");
-  if (xml.size() > INT_MAX) return log.Return(0);
+  // Replies are read whole: a document cut short is not well-formed whatever `final` says.
+  static_cast<void>(final);
   Parser& p = *m_parser;
-  if (p.used && XML_ParserReset(p.handle.get(), nullptr) != XML_TRUE) return log.Return(0);
-  p.used = true;
   p.state = kStateIdle;
   p.depth = 0;
   p.captureDepth = -1;
   p.text.clear();
-  XML_SetUserData(p.handle.get(), &p);
-  XML_SetElementHandler(p.handle.get(), &Parser::OnStart, &Parser::OnEnd);
-  XML_SetCharacterDataHandler(p.handle.get(), &Parser::OnText);
-  if (XML_Parse(p.handle.get(), xml.data(), static_cast<int>(xml.size()), final ? 1 : 0) !=
-      XML_STATUS_OK) {
-    log.Text("error", XML_ErrorString(XML_GetErrorCode(p.handle.get())));
+  std::string error;
+  if (!p.reader.Read(xml, p, error)) {
+    log.Text("error", error);
     return log.Return(0);
   }
   return log.Return(1);

@@ -1,21 +1,22 @@
 // DSKPPXml: the DSKPP messages as text. The client's two messages are written by concatenation
 // with fixed namespace prefixes ("dskpp", "pskc", "xenc", "ds", "ovdskpp", "xsi"): no XML
 // declaration, no whitespace between elements, attributes in apostrophes, in a fixed order. The
-// server's two replies are read with expat, without namespace processing: elements and
-// attributes are recognised only by their literal prefixed names, so a server must use the same
-// prefixes.
+// server's two replies are read with the platform's XML reader (XmlEventReader: expat, XmlLite)
+// without namespace processing: elements and attributes are recognised only by their literal
+// prefixed names, so a server must use the same prefixes. A reply with a document type
+// declaration is refused.
 //
 // Reading fills a table of 32 text slots (the parsed-value table), one slot per value the client
 // cares about; the reply records are built from it, and the enrollment driver reads further
 // values from it (the "MacAlgorithm" attribute of "dskpp:Mac", say) until the next parse. The
-// table belongs to this object: each object holds one expat parser and one table, so parses on
+// table belongs to this object: each object holds one XML reader and one table, so parses on
 // different objects never meet.
 //
 // Every text put into a message is escaped (& < > ' "), so a soft PIN or device name holding
 // "<" cannot break the message or add elements. An element's text is all of its character data
-// joined, however expat splits it (it does at line breaks and entity references). Each piece of a
-// message is held to a fixed capacity (the whole message 2048 bytes with its terminator); a value
-// that would not fit is refused with OVException 6003.
+// joined, however the reader splits it (expat does at line breaks and entity references). Each
+// piece of a message is held to a fixed capacity (the whole message 2048 bytes with its
+// terminator); a value that would not fit is refused with OVException 6003.
 #pragma once
 
 #include <array>
@@ -67,7 +68,7 @@ class DSKPPXml {
  public:
   static constexpr int kParsedValueCount = 32;
 
-  // Creates the expat parser; 6003 when it cannot be created.
+  // Creates the XML reader; 6003 when it cannot be had.
   DSKPPXml();
   ~DSKPPXml();
   DSKPPXml(const DSKPPXml&) = delete;
@@ -91,7 +92,8 @@ class DSKPPXml {
   // The pieces, public for the tests and the fuzz targets.
   std::unique_ptr<DSKPPServerHelloData> ParseServerHelloMsg(std::string_view xml);
   std::unique_ptr<DSKPPServerFinishedData> ParseServerFinishedMsg(std::string_view xml);
-  // 1 on success, 0 on a parse error.
+  // 1 on success, 0 on a parse error. Replies are read whole: a document cut short is an error
+  // whatever `final` says.
   int XmlParse(std::string_view xml, bool final);
 
  private:

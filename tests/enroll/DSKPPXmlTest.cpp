@@ -316,6 +316,21 @@ TEST(DSKPPXmlParse, RefusesWhatIsNotAReply) {
             nullptr);
 }
 
+// No reply has a document type declaration; one that defines entities could make a small reply
+// expand without bound, so any is refused.
+TEST(DSKPPXmlParse, RefusesADocumentTypeDeclaration) {
+  DSKPPXml xml;
+  const std::string laughs =
+      "<!DOCTYPE dskpp:KeyProvServerFinished [<!ENTITY a 'aaaaaaaaaa'>"
+      "<!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'>]>"
+      "<dskpp:KeyProvServerFinished xmlns:dskpp='urn:ietf:params:xml:ns:keyprov:dskpp' "
+      "xmlns:pskc='urn:ietf:params:xml:ns:keyprov:pskc' Status='Success'>"
+      "<pskc:SerialNo>&b;</pskc:SerialNo></dskpp:KeyProvServerFinished>";
+  EXPECT_EQ(xml.ParseMsg("1.0", laughs), nullptr);
+  EXPECT_EQ(xml.XmlParse("<!DOCTYPE r><r/>", true), 0);
+  EXPECT_EQ(xml.XmlParse("<r/>", true), 1) << "the reader is usable again";
+}
+
 TEST(DSKPPXmlParse, EachParseStartsFromAnEmptyTable) {
   DSKPPXml xml;
   ASSERT_NE(xml.ParseMsg("1.0", kServerHello), nullptr);
