@@ -1,4 +1,4 @@
-// libbrisel.so: a diagnostic log sink for the Orvanti library and front ends. It exports the
+// libbrisel.so (brisel.dll on Windows): a diagnostic log sink for the Orvanti library and front ends. It exports the
 // second-generation (context based) logging interface and appends one readable line per event to
 // the file named by BRISEL_LOG; without that variable it does nothing. Nested calls are indented,
 // so a trace reads as a call tree:
@@ -9,11 +9,17 @@
 //   ...
 //   [4242.4242 libovcore] OV_InitializeA leave 0
 //
-// Each line is written with one write() on a descriptor opened with O_APPEND, so lines of several
-// threads or processes never interleave within a line.
+// Each line is written with one write on a file opened for appending (O_APPEND, FILE_APPEND_DATA),
+// so lines of several threads or processes never interleave within a line.
+#ifdef _WIN32
+#include <windows.h>
+#define BRISEL_EXPORT __declspec(dllexport)
+#else
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#define BRISEL_EXPORT __attribute__((visibility("default")))
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +40,29 @@ struct Call {
 
 thread_local int t_depth = 0;
 
+#ifdef _WIN32
+// The process's environment, not a C runtime's copy of it.
+HANDLE LogHandle() {
+  static HANDLE handle = [] {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA("BRISEL_LOG", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return INVALID_HANDLE_VALUE;
+    return CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }();
+  return handle;
+}
+
+bool HasLogFile() { return LogHandle() != INVALID_HANDLE_VALUE; }
+
+void WriteLine(const std::string& line) {
+  DWORD written = 0;
+  WriteFile(LogHandle(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+long ProcessId() { return static_cast<long>(GetCurrentProcessId()); }
+long ThreadId() { return static_cast<long>(GetCurrentThreadId()); }
+#else
 int LogFile() {
   static int fd = [] {
     const char* path = std::getenv("BRISEL_LOG");
@@ -43,8 +72,18 @@ int LogFile() {
   return fd;
 }
 
-void AppendUtf8(std::string& out, wchar_t wc) {
-  auto c = static_cast<unsigned long>(wc);
+bool HasLogFile() { return LogFile() >= 0; }
+
+void WriteLine(const std::string& line) {
+  ssize_t ignored = write(LogFile(), line.data(), line.size());
+  (void)ignored;
+}
+
+long ProcessId() { return static_cast<long>(getpid()); }
+long ThreadId() { return static_cast<long>(syscall(SYS_gettid)); }
+#endif
+
+void AppendUtf8(std::string& out, unsigned long c) {
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -83,11 +122,10 @@ void AppendQuoted(std::string& out, const char* data, uint32_t length) {
 }
 
 void Emit(const Call* call, const std::string& text, int extraIndent = 0) {
-  const int fd = LogFile();
-  if (fd < 0) return;
+  if (!HasLogFile()) return;
   char prefix[96];
-  std::snprintf(prefix, sizeof prefix, "[%ld.%ld %s] ", static_cast<long>(getpid()),
-                static_cast<long>(syscall(SYS_gettid)), call ? call->module : "?");
+  std::snprintf(prefix, sizeof prefix, "[%ld.%ld %s] ", ProcessId(), ThreadId(),
+                call ? call->module : "?");
   std::string line = prefix;
   line.append(static_cast<size_t>(2 * ((call ? call->depth : 0) + extraIndent)), ' ');
   if (call != nullptr) {
@@ -96,8 +134,7 @@ void Emit(const Call* call, const std::string& text, int extraIndent = 0) {
   }
   line += text;
   line += '\n';
-  ssize_t ignored = write(fd, line.data(), line.size());
-  (void)ignored;
+  WriteLine(line);
 }
 
 Call* CallOf(brlog_Context* ctx) {
@@ -108,12 +145,12 @@ Call* CallOf(brlog_Context* ctx) {
 
 extern "C" {
 
-__attribute__((visibility("default"))) void brlogInitFunction(brlog_Context* ctx,
+BRISEL_EXPORT void brlogInitFunction(brlog_Context* ctx,
                                                               const char* module,
                                                               const char* function,
                                                               int32_t* result, uint32_t) {
   if (ctx == nullptr) return;
-  if (LogFile() < 0) {
+  if (!HasLogFile()) {
     ctx->result = nullptr;  // nothing to write to: the facade skips the rest of this call
     return;
   }
@@ -122,14 +159,14 @@ __attribute__((visibility("default"))) void brlogInitFunction(brlog_Context* ctx
       new Call{module ? module : "?", function ? function : "?", t_depth});
 }
 
-__attribute__((visibility("default"))) void brlogEnterFunction(brlog_Context* ctx) {
+BRISEL_EXPORT void brlogEnterFunction(brlog_Context* ctx) {
   Call* call = CallOf(ctx);
   if (call == nullptr) return;
   Emit(call, "enter");
   ++t_depth;
 }
 
-__attribute__((visibility("default"))) void brlogLeaveFunction(brlog_Context* ctx) {
+BRISEL_EXPORT void brlogLeaveFunction(brlog_Context* ctx) {
   Call* call = CallOf(ctx);
   if (call == nullptr) return;
   t_depth = call->depth;
@@ -138,7 +175,7 @@ __attribute__((visibility("default"))) void brlogLeaveFunction(brlog_Context* ct
   ctx->handle = 0;
 }
 
-__attribute__((visibility("default"))) void brlogOutput(brlog_Context* ctx, const char* text) {
+BRISEL_EXPORT void brlogOutput(brlog_Context* ctx, const char* text) {
   Call* call = CallOf(ctx);
   if (call == nullptr || text == nullptr) return;
   std::string line;
@@ -146,7 +183,7 @@ __attribute__((visibility("default"))) void brlogOutput(brlog_Context* ctx, cons
   Emit(call, "message " + line, 1);
 }
 
-__attribute__((visibility("default"))) void brlogParameter(brlog_Context* ctx, const char* name,
+BRISEL_EXPORT void brlogParameter(brlog_Context* ctx, const char* name,
                                                            uint32_t kindLow, uint32_t kindHigh,
                                                            uint32_t, const void* data,
                                                            uint32_t length) {
@@ -160,8 +197,17 @@ __attribute__((visibility("default"))) void brlogParameter(brlog_Context* ctx, c
     AppendQuoted(line, static_cast<const char*>(data), length);
   } else if (kind == BRLOG_KIND_WIDE) {
     std::string utf8;
+    // UTF-32 on Linux; UTF-16 on Windows, where a surrogate pair is one character.
     const auto* wide = static_cast<const wchar_t*>(data);
-    for (uint32_t i = 0; i < length; ++i) AppendUtf8(utf8, wide[i]);
+    for (uint32_t i = 0; i < length; ++i) {
+      unsigned long c = static_cast<unsigned long>(wide[i]);
+      if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length &&
+          static_cast<unsigned long>(wide[i + 1]) >= 0xDC00 &&
+          static_cast<unsigned long>(wide[i + 1]) <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(wide[++i]) - 0xDC00);
+      }
+      AppendUtf8(utf8, c);
+    }
     AppendQuoted(line, utf8.data(), static_cast<uint32_t>(utf8.size()));
   } else if (length >= 4) {
     int32_t value;

@@ -75,6 +75,46 @@ TEST(WindowsLogFacadeTest, BindsToBriselDllOnceSomethingLoadedIt) {
             "leave Test::After 0\n");
 }
 
+// The project's own brisel.dll (tools/brisel) writes the facade's events to the file BRISEL_LOG
+// names, one line each, nested calls indented, wide text as UTF-8.
+TEST(WindowsLogFacadeTest, TheProjectsLoggerWritesTheFileBriselLogNames) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string file =
+      std::string(temp) + "brisel-" + std::to_string(GetCurrentProcessId()) + ".log";
+  DeleteFileA(file.c_str());
+  ASSERT_TRUE(SetEnvironmentVariableA("BRISEL_LOG", file.c_str()));
+  ASSERT_NE(LoadLibraryA(OV_BRISEL_PATH), nullptr) << OV_BRISEL_PATH;
+  {
+    ov::LogScope outer("Test::Outer");
+    outer.Text("name", "a\"b");
+    {
+      ov::LogScope inner("Test::Inner");
+      inner.Wide("wide", L"\u00e9t\u00e9 \U0001F600");
+      inner.BitMask("mode", 0600);
+      inner.Return(6003);
+    }
+    outer.Return(0);
+  }
+  std::string log;
+  HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read > 0) log.append(buffer, read);
+  CloseHandle(handle);
+  const std::string prefix = "[" + std::to_string(GetCurrentProcessId()) + "." +
+                             std::to_string(GetCurrentThreadId()) + " libovcore] ";
+  EXPECT_EQ(log, prefix + "Test::Outer enter\n" +
+                     prefix + "  Test::Outer name = \"a\\\"b\"\n" +
+                     prefix + "  Test::Inner enter\n" +
+                     prefix + "    Test::Inner wide = \"\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80\"\n" +
+                     prefix + "    Test::Inner mode = 0600\n" +
+                     prefix + "  Test::Inner leave 6003\n" +
+                     prefix + "Test::Outer leave 0\n");
+}
+
 // Answers "buffer too small" to the first `g_shortAnswers` requests, then that there is nothing.
 int g_shortAnswers = 0;
 ULONG WINAPI ShortBuffers(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG size) {
