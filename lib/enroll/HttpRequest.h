@@ -20,6 +20,7 @@
 // differently (user information before an "@", say) is refused at connection time.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -35,6 +36,12 @@ class HttpRequest {
   static constexpr std::uint32_t kDefaultTimeOutMs = 60000;
   static constexpr std::string_view kUserAgent = "Orvanti SDK 8.3.5 for Windows";
   static constexpr const char* kCaFileVariable = "OV_ENROLL_CA_FILE";
+  static constexpr std::string_view kHttpsTag = "https://";
+  static constexpr std::string_view kHttpTag = "http://";
+  // The request headers, in the order they are added.
+  static constexpr std::array<const char*, 5> kRequestHeaders = {
+      "Content-Type: application/dskpp+xml", "Pragma: no-cache", "Content-Language: en-us",
+      "Accept: application/dskpp+xml", "Cache-Control: no-cache, no-store"};
   // A reply larger than this is refused: no enrollment reply comes near it.
   static constexpr std::size_t kMaxResponseBody = 1 << 20;
 
