@@ -1,6 +1,5 @@
 #include "enroll/AutoEnrollManager.h"
 
-#include <sys/utsname.h>
 
 #include <array>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "enroll/DSKPPXml.h"
 #include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
+#include "platform/SystemVersion.h"
 
 namespace ov {
 
@@ -69,16 +69,7 @@ AutoEnrollManager::AutoEnrollManager(const char* url, const char* userId, const 
 
 AutoEnrollManager::~AutoEnrollManager() = default;
 
-std::string AutoEnrollManager::DeviceVersion() {
-  // The kernel's release ("6.1.0-18-amd64") stands for the system version: "6.1".
-  int major = 0;
-  int minor = 0;
-  utsname name{};
-  if (uname(&name) == 0) std::sscanf(name.release, "%d.%d", &major, &minor);
-  char text[32];
-  std::snprintf(text, sizeof text, "%d.%d", major, minor);
-  return text;
-}
+std::string AutoEnrollManager::DeviceVersion() { return platform::SystemVersion(); }
 
 std::int32_t AutoEnrollManager::PerformAutoEnrollment() {
   LogScope log("AutoEnrollManager::PerformAutoEnrollment");
