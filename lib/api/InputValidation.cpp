@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/LogFacade.h"
+#include "common/WideText.h"
 #include "ov/ov_api.h"
 #include "policy/OVPolicy.h"
 
@@ -37,43 +38,10 @@ bool IsValidTokenName(const char* text) noexcept {
   return valid;
 }
 
-bool IsPrintableUtf8(std::string_view text) noexcept {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      if (lead < 0x20 || lead == 0x7F) return false;
-      ++i;
-      continue;
-    }
-    std::size_t length = 0;
-    uint32_t value = 0;
-    uint32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2, value = lead & 0x1Fu, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, value = lead & 0x0Fu, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, value = lead & 0x07u, minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      value = (value << 6) | (next & 0x3Fu);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
-
 bool IsValidNewTokenName(const char* text) noexcept {
   if (!IsValidTokenName(text)) return false;
   LogScope log("OVHelper::IsValidNewTokenName");
-  const bool valid = IsPrintableUtf8(text);
+  const bool valid = IsPrintableNarrow(text);
   log.Return(valid);
   return valid;
 }

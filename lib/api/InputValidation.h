@@ -18,13 +18,11 @@ class OVPolicy;
 // Token names, the library's unique ID and the import name: 4 to 64 characters, not all blanks,
 // none of + = | ; < > , \ " * ? : /
 bool IsValidTokenName(const char* text) noexcept;
-// Names given to a new or renamed token, and enrollment device names: the rule above, and UTF-8
-// text without control characters (below 32, and 127), which would forge lines or drive the
-// terminal wherever the name is shown. Names stored before this rule are not held to it.
+// Names given to a new or renamed token, and enrollment device names: the rule above, and text of
+// the narrow encoding (UTF-8; the ANSI code page on Windows) without control characters, which
+// would forge lines or drive the terminal wherever the name is shown. Names stored before this
+// rule are not held to it.
 bool IsValidNewTokenName(const char* text) noexcept;
-// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF) without a byte below
-// 32 or 127.
-bool IsPrintableUtf8(std::string_view text) noexcept;
 
 // Every character is an ASCII letter or digit (an empty text passes); null fails.
 bool IsAlphaNumeric(const char* text) noexcept;

@@ -26,6 +26,13 @@ class NarrowArgument {
 
 // A wide copy of a narrow string (linux/NarrowText.cpp, windows/NarrowText.cpp).
 std::wstring NarrowToWide(std::string_view narrow);
+// Text of the narrow encoding, each byte part of a character, without a control character: UTF-8
+// on Linux (IsPrintableUtf8), the ANSI code page on Windows.
+bool IsPrintableNarrow(std::string_view text) noexcept;
+
+// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF) without a byte below
+// 32 or 127.
+bool IsPrintableUtf8(std::string_view text) noexcept;
 
 // UTF-8 and wide text, on every platform.
 void AppendUtf8(std::wstring_view text, SecureString& out);

@@ -9,4 +9,6 @@ NarrowArgument::NarrowArgument(const wchar_t* text) : m_isNull(text == nullptr) 
 
 std::wstring NarrowToWide(std::string_view narrow) { return ToWide(narrow); }
 
+bool IsPrintableNarrow(std::string_view text) noexcept { return IsPrintableUtf8(text); }
+
 }  // namespace ov

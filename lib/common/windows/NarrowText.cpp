@@ -33,4 +33,20 @@ std::wstring NarrowToWide(std::string_view narrow) {
   return wide;
 }
 
+bool IsPrintableNarrow(std::string_view text) noexcept {
+  if (text.empty()) return true;
+  if (text.size() > INT_MAX) return false;
+  const int length = static_cast<int>(text.size());
+  // MB_ERR_INVALID_CHARS: a byte that is no character of the code page (a lead byte of a
+  // double-byte code page without its trail) fails the conversion.
+  const int size = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+  if (size <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), size);
+  for (const wchar_t c : wide) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;  // C0, DEL and C1 controls
+  }
+  return true;
+}
+
 }  // namespace ov
