@@ -65,14 +65,6 @@ void ReadUserProxySettings(UserProxySettings& settings, LogScope& log) {
   }
 }
 
-void LogWide(LogScope& log, const char* name, const wchar_t* text) {
-  if (text == nullptr) {
-    log.Text(name, static_cast<const char*>(nullptr));
-  } else {
-    log.Wide(name, text);
-  }
-}
-
 void SetNamedProxy(HINTERNET request, const wchar_t* proxy, const wchar_t* bypass,
                    LogScope& log) {
   std::wstring proxyCopy(proxy);
@@ -145,9 +137,9 @@ bool HttpRequest::HttpOpenSession() {
       agent.c_str(), access,
       access == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? settings.Proxy() : WINHTTP_NO_PROXY_NAME,
       access == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? settings.Bypass() : WINHTTP_NO_PROXY_BYPASS, 0));
-  LogWide(log, "Proxy", settings.Proxy());
-  LogWide(log, "Proxy by pass", settings.Bypass());
-  LogWide(log, "Autoconfig URL", settings.PacUrl());
+  log.Wide("Proxy", settings.Proxy());
+  log.Wide("Proxy by pass", settings.Bypass());
+  log.Wide("Autoconfig URL", settings.PacUrl());
   if (!session->session) {
     log.Message("WinHttpOpen failed");
     log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
@@ -240,8 +232,8 @@ void HttpRequest::HttpSetProxyOptions() {
     WINHTTP_PROXY_INFO defaults{};
     if (WinHttpGetDefaultProxyConfiguration(&defaults)) {
       step.Number("dwAccessType", static_cast<int32_t>(defaults.dwAccessType));
-      LogWide(step, "lpszProxy", defaults.lpszProxy);
-      LogWide(step, "lpszProxyBypass", defaults.lpszProxyBypass);
+      step.Wide("lpszProxy", defaults.lpszProxy);
+      step.Wide("lpszProxyBypass", defaults.lpszProxyBypass);
       if (defaults.lpszProxy != nullptr) GlobalFree(defaults.lpszProxy);
       if (defaults.lpszProxyBypass != nullptr) GlobalFree(defaults.lpszProxyBypass);
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/OVException.h"
+#include "common/WideText.h"
 #include "enroll/XmlEventReader.h"
 #include "ov/ov_api.h"
 
@@ -44,15 +45,10 @@ struct ComPtr {
 };
 
 std::string Utf8(const wchar_t* text, UINT length) {
-  if (text == nullptr || length == 0 || length > INT_MAX / 4) return {};
-  const int size =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
-                        nullptr);
-  }
-  return out;
+  if (text == nullptr) return {};
+  SecureString out;
+  AppendUtf8(std::wstring_view(text, length), out);
+  return std::string(out.view());
 }
 
 std::string Describe(HRESULT result, IXmlReader* reader) {

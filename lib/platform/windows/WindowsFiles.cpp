@@ -38,13 +38,15 @@ void SetErrnoFromLastError() {
   }
 }
 
-class FileHandle {
+// Owns a handle and gives it back with `Close` (CloseHandle, FindClose).
+template <BOOL(WINAPI* Close)(HANDLE)>
+class ScopedHandle {
  public:
-  explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) CloseHandle(m_handle);
+  explicit ScopedHandle(HANDLE handle) : m_handle(handle) {}
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ~ScopedHandle() {
+    if (valid()) Close(m_handle);
   }
   bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return m_handle; }
@@ -53,19 +55,8 @@ class FileHandle {
   HANDLE m_handle;
 };
 
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : m_handle(handle) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
-    if (m_handle != INVALID_HANDLE_VALUE) FindClose(m_handle);
-  }
-  HANDLE get() const { return m_handle; }
-
- private:
-  HANDLE m_handle;
-};
+using FileHandle = ScopedHandle<CloseHandle>;
+using FindHandle = ScopedHandle<FindClose>;
 
 // Six letters and digits, as mkostemp makes them, so that leftovers are recognised on both
 // platforms. Uniqueness comes from CREATE_NEW; the mix only makes a clash unlikely.
@@ -221,7 +212,7 @@ std::optional<std::vector<std::string>> RegularFileNames(const std::string& fold
   FindHandle find(FindFirstFileExA(JoinPath(folder, "*").c_str(), FindExInfoBasic, &entry,
                                    FindExSearchNameMatch, nullptr, 0));
   std::vector<std::string> names;
-  if (find.get() == INVALID_HANDLE_VALUE) {
+  if (!find.valid()) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;  // nothing at all, not even "."
     SetErrnoFromLastError();
     return std::nullopt;
