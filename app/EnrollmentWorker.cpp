@@ -4,13 +4,14 @@
 #include <cstring>
 
 #include "app/AppLog.h"
+#include "frontend/WipeBytes.h"
 #include "ov/ov_api.h"
 
 namespace ov::app {
 namespace {
 
 void Wipe(std::wstring& text) {
-  explicit_bzero(text.data(), text.capacity() * sizeof(wchar_t));
+  ov::frontend::WipeBytes(text.data(), text.capacity() * sizeof(wchar_t));
   text.clear();
 }
 

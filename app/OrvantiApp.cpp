@@ -15,6 +15,7 @@
 #include "app/TokenRecords.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/TokenNaming.h"
+#include "frontend/WipeBytes.h"
 #include "ov/ov_api.h"
 
 namespace ov::app {
@@ -29,7 +30,7 @@ bool IsEnrollmentString(const std::string& text) {
 }
 
 void Wipe(std::string& text) {
-  explicit_bzero(text.data(), text.size());
+  ov::frontend::WipeBytes(text.data(), text.size());
   text.clear();
 }
 

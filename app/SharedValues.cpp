@@ -2,13 +2,15 @@
 
 #include <cstring>
 
+#include "frontend/WipeBytes.h"
+
 namespace ov::app {
 namespace {
 
 void Wipe(void* data, std::size_t bytes) {
   if (bytes == 0) return;
-  // explicit_bzero is never optimised away, unlike a memset before a free.
-  explicit_bzero(data, bytes);
+  // The wipe is never optimised away, unlike a memset before a free.
+  ov::frontend::WipeBytes(data, bytes);
 }
 
 }  // namespace

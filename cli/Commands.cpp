@@ -1,8 +1,5 @@
 #include "cli/Commands.h"
 
-#include <string.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -20,6 +17,7 @@
 #include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
+#include "frontend/WipeBytes.h"
 
 namespace ov::cli {
 namespace {
@@ -609,13 +607,13 @@ EnrollmentSource ReadEnrollmentSource(const Arguments& args, Prompter& prompter)
     const Secret fromStdin =
         *text == "-" ? Prompter::ReadStandardInputLine(kEnrollmentStringCapacity) : Secret();
     auto parsed = frontend::ParseEnrollmentString(TrimView(*text == "-" ? fromStdin.View() : *text));
-    explicit_bzero(text->data(), text->size());
+    ov::frontend::WipeBytes(text->data(), text->size());
     if (!parsed) throw CliError(kExitBadInput, "The enrollment string does not meet requirements.");
     source.url = parsed->url;
     source.userId = parsed->userId.value_or("");
     if (parsed->passphrase) {
       source.password = TrimmedSecret(*parsed->passphrase);
-      explicit_bzero(parsed->passphrase->data(), parsed->passphrase->size());
+      ov::frontend::WipeBytes(parsed->passphrase->data(), parsed->passphrase->size());
     }
   }
   if (const auto url = args.Value("--url")) source.url = *url;

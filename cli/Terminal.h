@@ -55,7 +55,4 @@ class Prompter {
   bool m_secretsFromStdin;
 };
 
-// Restores the terminal's echo if a signal ends the process while a secret is being typed.
-void InstallTerminalSignalHandlers();
-
 }  // namespace ov::cli

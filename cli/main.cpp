@@ -1,9 +1,4 @@
 // orvanti-cli: Orvanti's command-line front end.
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -17,6 +12,7 @@
 
 #include "cli/CliError.h"
 #include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/Terminal.h"
 
 namespace {
@@ -47,7 +43,8 @@ void PrintOverview(std::ostream& out) {
   }
   out << "\n'orvanti-cli COMMAND --help' tells more about a command. PINs and passwords are\n"
          "read from the terminal without echo, or from standard input with --pin-stdin.\n"
-         "BRISEL_LOG names a file for diagnostic lines when libbrisel.so can be loaded.\n\n"
+         "BRISEL_LOG names a file for diagnostic lines when "
+      << ov::cli::kLoggerLibraryName << " can be loaded.\n\n"
       << kExitCodesHelp;
 }
 
@@ -104,19 +101,6 @@ int Run(const std::vector<std::string>& words) {
   return command->run(args);
 }
 
-// A standard stream the caller closed is opened on /dev/null for reading: no file the program
-// opens can take its number, and writing to it fails as writing to a closed stream would.
-void ReserveStandardStreams() {
-  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    const int opened = open("/dev/null", O_RDONLY);
-    if (opened >= 0 && opened != fd) {
-      dup2(opened, fd);
-      close(opened);
-    }
-  }
-}
-
 // Whether everything printed reached standard output. A passcode or activation code that was
 // lost (a full disk, a reader that went away) must not look like success to a script: the event
 // counter has moved on already.
@@ -145,15 +129,7 @@ int RunAndReport(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // No core dump and no ptrace by other processes of the user: the process holds typed PINs, keys
-  // and the per-user secret.
-  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-  ReserveStandardStreams();
-  // A reader that went away shows as a write error, reported below, not as a silent death.
-  signal(SIGPIPE, SIG_IGN);
-  // The diagnostic logger, when it can be found: the library writes its lines through it.
-  dlopen("libbrisel.so", RTLD_NOW | RTLD_GLOBAL);
-  ov::cli::InstallTerminalSignalHandlers();
+  ov::cli::PrepareProcess();
   const int code = RunAndReport(std::vector<std::string>(argv + 1, argv + argc));
   std::string reason;
   if (!OutputWritten(reason)) {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "frontend/WipeBytes.h"
+
 namespace ov::frontend {
 namespace {
 
@@ -24,7 +26,7 @@ int ValueOf(char c) { return kValues[static_cast<unsigned char>(c)]; }
 
 // The decoded text may hold a passphrase.
 void Wipe(std::string& text) {
-  explicit_bzero(text.data(), text.size());
+  WipeBytes(text.data(), text.size());
   text.clear();
 }
 

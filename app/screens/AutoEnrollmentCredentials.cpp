@@ -18,6 +18,7 @@
 #include "app/TokenRecords.h"
 #include "app/widgets/ButtonST.h"
 #include "frontend/EnrollmentString.h"
+#include "frontend/WipeBytes.h"
 
 namespace ov::app {
 namespace {
@@ -317,7 +318,7 @@ void AutoEnrollmentCredentials::handleAutoEnrollmentError(int32_t result) {
   std::string text = clipboard->text().trimmed().toStdString();
   const std::optional<std::string> padded = frontend::CheckIfBase64Relaxed(text);
   if (padded && frontend::CheckIfBase64ConnectionString(*padded)) clipboard->clear();
-  explicit_bzero(text.data(), text.size());
+  ov::frontend::WipeBytes(text.data(), text.size());
   if (result == OV_ERR_SOFT_PIN_REQUIRED) {
     shared.g_bShowEnrollmentChoiceText = true;
     postContinue(Continue::kSoftPin);

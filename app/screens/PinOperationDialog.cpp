@@ -19,6 +19,7 @@
 #include "app/TokenRecords.h"
 #include "app/widgets/ButtonST.h"
 #include "frontend/EnrollmentString.h"
+#include "frontend/WipeBytes.h"
 
 namespace ov::app {
 namespace {
@@ -252,7 +253,7 @@ void PinOperationDialog::takeEnrollmentStringFromClipboard() {
   } else {
     m_edit->setText(kHttps);
   }
-  explicit_bzero(narrow.data(), narrow.size());
+  ov::frontend::WipeBytes(narrow.data(), narrow.size());
   WipeQString(text);
   m_edit->setCursorPosition(static_cast<int>(m_edit->text().size()));
 }
@@ -548,11 +549,11 @@ void PinOperationDialog::continueEnrollmentString(const QString& text) {
       setMessage(Str(169));
       resetToHttps();
     }
-    explicit_bzero(narrow.data(), narrow.size());
+    ov::frontend::WipeBytes(narrow.data(), narrow.size());
     return;
   }
   std::optional<frontend::EnrollmentString> parsed = frontend::ParseEnrollmentString(narrow);
-  explicit_bzero(narrow.data(), narrow.size());
+  ov::frontend::WipeBytes(narrow.data(), narrow.size());
   if (!parsed || parsed->url.rfind("https://", 0) != 0) {
     setMessage(Str(169));
     resetToHttps();
@@ -568,7 +569,7 @@ void PinOperationDialog::continueEnrollmentString(const QString& text) {
     postTitleIndicator(Indicator::kShowA);
   }
   if (parsed && parsed->passphrase)
-    explicit_bzero(parsed->passphrase->data(), parsed->passphrase->size());
+    ov::frontend::WipeBytes(parsed->passphrase->data(), parsed->passphrase->size());
 }
 
 bool PinOperationDialog::validateChallenge(const QString& text, QString& message) {

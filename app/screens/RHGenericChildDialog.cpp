@@ -14,6 +14,7 @@
 #include "app/Strings.h"
 #include "app/Theme.h"
 #include "app/TokenRecords.h"
+#include "frontend/WipeBytes.h"
 
 namespace ov::app {
 
@@ -154,10 +155,10 @@ int RHGenericChildDialog::GenerateOTP(const wchar_t* challenge, QLabel* errorLab
   result = OV_GenerateOtpW(challenge, 0, buffer.data(), &length);
   if (result == OV_OK) {
     Shared().setPasscode(std::wstring_view(buffer.data(), std::wcslen(buffer.data())));
-    explicit_bzero(buffer.data(), buffer.size() * sizeof(wchar_t));
+    ov::frontend::WipeBytes(buffer.data(), buffer.size() * sizeof(wchar_t));
     return log.Return(0);
   }
-  explicit_bzero(buffer.data(), buffer.size() * sizeof(wchar_t));
+  ov::frontend::WipeBytes(buffer.data(), buffer.size() * sizeof(wchar_t));
   log.Number("result", result);
   if (challenge != nullptr && result == OV_ERR_INVALID_PARAM) {
     if (errorLabel != nullptr) errorLabel->setText(Str(164));
