@@ -47,7 +47,9 @@ class WindowsLoggingTest : public ::testing::Test {
 };
 
 TEST(WindowsLogFacadeTest, BindsToBriselDllOnceSomethingLoadedIt) {
+  // The second scope finds the miss remembered: no library was loaded in between.
   EXPECT_FALSE(ov::LogScope("Before").Enabled());
+  EXPECT_FALSE(ov::LogScope("Before again").Enabled());
   HMODULE logger = LoadLibraryA(LoggerPath().c_str());
   ASSERT_NE(logger, nullptr) << LoggerPath();
   {

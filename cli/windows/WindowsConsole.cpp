@@ -1,0 +1,117 @@
+// The terminal is the process's console ("CONIN$" and "CONOUT$"), whatever standard input and
+// output are; echo is switched with the console's input mode, and Ctrl+C, Ctrl+Break and closing
+// the console restore it before the process ends.
+#include <windows.h>
+
+#include <atomic>
+
+#include "cli/Console.h"
+
+namespace ov::cli {
+
+const char* const kLoggerLibraryName = "brisel.dll";
+
+namespace {
+
+// The console input whose echo is off and its mode before, for the control handler, which runs on
+// a thread of its own.
+std::atomic<HANDLE> g_echoOffInput{nullptr};
+std::atomic<HANDLE> g_echoOffOutput{nullptr};
+std::atomic<DWORD> g_savedMode{0};
+
+void WriteTo(HANDLE output, std::string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    if (!WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    text.remove_prefix(written);
+  }
+}
+
+BOOL WINAPI RestoreEchoOnInterrupt(DWORD) {
+  const HANDLE input = g_echoOffInput.exchange(nullptr);
+  if (input != nullptr) {
+    SetConsoleMode(input, g_savedMode.load());
+    WriteTo(g_echoOffOutput.load(), "\r\n");
+  }
+  // Not handled: the system's own handler ends the process, as it would have without this one.
+  return FALSE;
+}
+
+bool ReadByteFrom(HANDLE handle, char& c) {
+  DWORD got = 0;
+  return ReadFile(handle, &c, 1, &got, nullptr) && got == 1;
+}
+
+HANDLE OpenConsoleFile(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+struct Console::Handles {
+  HANDLE input = INVALID_HANDLE_VALUE;
+  HANDLE output = INVALID_HANDLE_VALUE;
+};
+
+Console::Console() : m_handles(std::make_unique<Handles>()) {
+  m_handles->input = OpenConsoleFile("CONIN$");
+  m_handles->output = OpenConsoleFile("CONOUT$");
+  // A handle that is not a console's (no console attached) does not count.
+  DWORD mode = 0;
+  if (m_handles->input != INVALID_HANDLE_VALUE && !GetConsoleMode(m_handles->input, &mode)) {
+    CloseHandle(m_handles->input);
+    m_handles->input = INVALID_HANDLE_VALUE;
+  }
+}
+
+Console::~Console() {
+  for (HANDLE handle : {m_handles->input, m_handles->output}) {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+}
+
+bool Console::IsOpen() const noexcept {
+  return m_handles->input != INVALID_HANDLE_VALUE && m_handles->output != INVALID_HANDLE_VALUE;
+}
+
+void Console::Write(std::string_view text) { WriteTo(m_handles->output, text); }
+
+// In line mode the console hands out the line typed byte by byte, ending with "\r\n".
+bool Console::ReadByte(char& c) { return ReadByteFrom(m_handles->input, c); }
+
+Console::EchoOff::EchoOff(Console& console) : m_console(console) {
+  const HANDLE input = console.m_handles->input;
+  DWORD mode = 0;
+  if (!GetConsoleMode(input, &mode)) return;
+  // Line editing and Ctrl+C stay as they are; only what is typed is not shown.
+  g_savedMode = mode;
+  g_echoOffOutput = console.m_handles->output;
+  g_echoOffInput = input;
+  m_active = SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != FALSE;
+  if (!m_active) g_echoOffInput = nullptr;
+}
+
+Console::EchoOff::~EchoOff() {
+  if (!m_active) return;
+  // The handler may have put the mode back already, on its way to ending the process.
+  if (g_echoOffInput.exchange(nullptr) == nullptr) return;
+  SetConsoleMode(m_console.m_handles->input, g_savedMode.load());
+  m_console.Write("\r\n");
+}
+
+bool ReadStandardInputByte(char& c) { return ReadByteFrom(GetStdHandle(STD_INPUT_HANDLE), c); }
+
+void PrepareProcess() {
+  // No error dialog for a crash: the process holds typed PINs and keys, and nobody is there to
+  // answer a dialog from a script.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  // The diagnostic logger, when a copy is on the DLL search path.
+  LoadLibraryW(L"brisel.dll");
+  SetConsoleCtrlHandler(RestoreEchoOnInterrupt, TRUE);
+}
+
+}  // namespace ov::cli
