@@ -12,7 +12,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <stdexcept>
 
 #include "support/TestEnvironment.h"
@@ -53,6 +56,18 @@ void EnableCoreDumps(const std::filesystem::path& folder) {
 }
 
 }  // namespace
+
+std::string RunPython(const std::string& script, const std::filesystem::path& argument) {
+  const auto scriptFile = argument.parent_path() / "script.py";
+  std::ofstream(scriptFile, std::ios::binary) << script;
+  const std::string command =
+      std::string(OV_TEST_PYTHON3) + " '" + scriptFile.string() + "' '" + argument.string() + "'";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string out;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
+  return out;
+}
 
 std::filesystem::path FreshTestFolder() {
   const auto folder =
@@ -192,22 +207,22 @@ CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const 
   return Running(pid, pipeFds[1], out, err);
 }
 
-CliRunner::Running::Running(pid_t pid, int input, std::filesystem::path out,
+CliRunner::Running::Running(ProcessHandle pid, InputHandle input, std::filesystem::path out,
                             std::filesystem::path err)
-    : m_pid(pid), m_input(input), m_out(std::move(out)), m_err(std::move(err)) {}
+    : m_process(pid), m_input(input), m_out(std::move(out)), m_err(std::move(err)) {}
 
 CliRunner::Running::~Running() {
   if (m_input >= 0) close(m_input);
-  if (m_pid > 0) {
-    kill(m_pid, SIGKILL);
-    WaitForExit(m_pid);
+  if (m_process > 0) {
+    kill(m_process, SIGKILL);
+    WaitForExit(m_process);
   }
 }
 
 int CliRunner::Running::Kill(int signal) {
-  kill(m_pid, signal);
-  const int status = WaitForStatus(m_pid);
-  m_pid = -1;
+  kill(m_process, signal);
+  const int status = WaitForStatus(m_process);
+  m_process = -1;
   return status;
 }
 
@@ -222,8 +237,8 @@ void CliRunner::Running::Feed(const std::string& input) {
 CliResult CliRunner::Running::Finish(const std::string& input) {
   Feed(input);
   CliResult result;
-  result.exitCode = WaitForExit(m_pid);
-  m_pid = -1;
+  result.exitCode = WaitForExit(m_process);
+  m_process = -1;
   result.out = ReadFile(m_out);
   result.err = ReadFile(m_err);
   return result;

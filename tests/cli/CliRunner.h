@@ -2,7 +2,9 @@
 // folders, text on standard input, and what it wrote and its exit code collected.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 #include <filesystem>
 #include <map>
@@ -10,6 +12,14 @@
 #include <vector>
 
 namespace ov::test {
+
+#ifdef _WIN32
+using ProcessHandle = void*;  // the process's HANDLE
+using InputHandle = void*;    // the writing end of its standard input
+#else
+using ProcessHandle = pid_t;
+using InputHandle = int;
+#endif
 
 struct CliResult {
   int exitCode = -1;
@@ -27,25 +37,29 @@ class CliRunner {
   // A run whose standard input stays open until Finish: the process waits at its first read.
   class Running {
    public:
-    Running(pid_t pid, int input, std::filesystem::path out, std::filesystem::path err);
+    Running(ProcessHandle process, InputHandle input, std::filesystem::path out,
+            std::filesystem::path err);
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
     ~Running();
     CliResult Finish(const std::string& input);
     // Gives the process its input and closes it, without waiting for the end.
     void Feed(const std::string& input);
+#ifndef _WIN32
     // Sends `signal` and returns the wait status of the ended process.
     int Kill(int signal);
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_process; }
+#endif
 
    private:
-    pid_t m_pid;
-    int m_input;
+    ProcessHandle m_process;
+    InputHandle m_input;
     std::filesystem::path m_out;
     std::filesystem::path m_err;
   };
   Running Start(const std::vector<std::string>& args) const;
 
+#ifndef _WIN32
   // A run on a terminal of its own (a pseudo-terminal): for each step, waits until the output
   // shows `expect`, then types `reply`. The transcript is everything the terminal showed.
   struct TerminalStep {
@@ -60,14 +74,15 @@ class CliRunner {
   };
   TerminalRun RunOnTerminal(const std::vector<std::string>& args,
                             const std::vector<TerminalStep>& steps) const;
+#endif
 
   // Extra environment for every run (BRISEL_LOG, LD_LIBRARY_PATH, ...).
   void SetEnv(const std::string& name, const std::string& value) { m_env[name] = value; }
   // Later runs may write core files (into Root(), their working folder) as far as the system lets
   // them.
   void AllowCoreDumps() { m_coreDumps = true; }
-  // Where standard output of later runs goes: a file the result collects, /dev/full, a pipe whose
-  // reader has gone, or nowhere (closed).
+  // Where standard output of later runs goes: a file the result collects, /dev/full (Linux), a
+  // pipe whose reader has gone, or nowhere (closed).
   enum class Output { File, Full, ClosedPipe, Closed };
   void SetOutput(Output output) { m_output = output; }
   const std::filesystem::path& Root() const { return m_root; }
@@ -75,8 +90,10 @@ class CliRunner {
  private:
   std::vector<std::string> Environment() const;
   std::vector<std::string> Argv(const std::vector<std::string>& args) const;
+#ifndef _WIN32
   pid_t Spawn(const std::vector<std::string>& args, int input, const std::filesystem::path& out,
               const std::filesystem::path& err) const;
+#endif
 
   std::filesystem::path m_root;
   std::map<std::string, std::string> m_env;
@@ -85,12 +102,18 @@ class CliRunner {
   Output m_output = Output::File;
 };
 
+// Runs `script` with the system's Python 3 (the host's, under Wine) on the file `argument` and
+// returns what it printed; empty when it failed.
+std::string RunPython(const std::string& script, const std::filesystem::path& argument);
+
 // A folder of its own for the running test, emptied first (a repeated run starts afresh).
 std::filesystem::path FreshTestFolder();
 
+#ifndef _WIN32
 // The exit code of a finished child, or -1 when a signal ended it.
 int WaitForExit(pid_t pid);
 // The wait status of a finished child.
 int WaitForStatus(pid_t pid);
+#endif
 
 }  // namespace ov::test

@@ -1,14 +1,18 @@
 // orvanti-cli end to end: the built executable, run as separate processes on a private store.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <regex>
 #include <string>
@@ -57,20 +61,15 @@ class CliTest : public ::testing::Test {
   // back, or nothing when the JSON does not parse.
   std::string JsonQuery(const std::string& json, const std::string& expression) {
     const auto data = cli.Root() / "query.json";
-    const auto script = cli.Root() / "query.py";
     WriteText(data, json);
-    WriteText(script, "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" + expression + ")\n");
-    const std::string command =
-        std::string(OV_TEST_PYTHON3) + " " + script.string() + " " + data.string();
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
+    const std::string out = ov::test::RunPython(
+        "import json, sys\nd = json.load(open(sys.argv[1], encoding='utf-8'))\nprint(" +
+            expression + ")\n",
+        data);
     return out.empty() ? out : out.substr(0, out.size() - 1);
   }
   static void WriteText(const std::filesystem::path& path, const std::string& text) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
-    std::fwrite(text.data(), 1, text.size(), file.get());
+    std::ofstream(path, std::ios::binary) << text;
   }
 
   ov::test::CliRunner cli;
@@ -201,7 +200,11 @@ TEST_F(CliTest, PinLengthIsTheOneThePinRuleEnforces) {
 TEST_F(CliTest, LostOutputIsAFailure) {
   using Output = ov::test::CliRunner::Output;
   Activate("Work", "19929092", "");  // event-based, without PIN: every code moves the counter
+#ifdef _WIN32
+  const Output outputs[] = {Output::ClosedPipe, Output::Closed};
+#else
   const Output outputs[] = {Output::Full, Output::ClosedPipe, Output::Closed};
+#endif
   for (const Output output : outputs) {
     const std::string spare = "Spare " + std::to_string(static_cast<int>(output));
     cli.SetOutput(Output::File);
@@ -221,8 +224,8 @@ TEST_F(CliTest, LostOutputIsAFailure) {
     }
   }
   cli.SetOutput(Output::File);
-  EXPECT_EQ(JsonQuery(Run({"list", "--json"}).out, "sorted(t['state'] for t in d)"),
-            "['activated', 'activated', 'activated', 'activated']")
+  EXPECT_EQ(JsonQuery(Run({"list", "--json"}).out, "[t['state'] for t in d].count('activated')"),
+            std::to_string(1 + std::size(outputs)))
       << "the commands themselves were carried out";
 }
 
@@ -289,7 +292,9 @@ TEST_F(CliTest, PinChangeFromStandardInput) {
 // With the diagnostic logger loaded the library logs every call; a PIN never reaches the log.
 TEST_F(CliTest, DiagnosticLogWithoutSecrets) {
   const auto log = cli.Root() / "diagnostics.log";
-  cli.SetEnv("LD_LIBRARY_PATH", OV_BRISEL_DIR);
+#ifndef _WIN32
+  cli.SetEnv("LD_LIBRARY_PATH", OV_BRISEL_DIR);  // Windows finds brisel.dll beside the program
+#endif
   cli.SetEnv("BRISEL_LOG", log.string());
   Activate("Work", kPinPolicy, "2468");
   ASSERT_EQ(Run({"code", "Work", "--pin-stdin"}, "2468\n").exitCode, 0);
@@ -300,6 +305,8 @@ TEST_F(CliTest, DiagnosticLogWithoutSecrets) {
 
 }  // namespace
 
+// A terminal, signals and core files: the Linux program's own.
+#ifndef _WIN32
 namespace {
 
 // At a terminal: PINs are typed without echo, asked twice, and asked again after a mismatch.
@@ -387,6 +394,7 @@ TEST_F(CliTest, NoCoreDumpWhileWaitingForAPin) {
 }
 
 }  // namespace
+#endif
 
 namespace {
 

@@ -1,0 +1,317 @@
+// The CLI runner on Windows: orvanti-cli.exe runs detached from any console (so it has no terminal
+// to ask on), with standard input from a pipe and its output in files. The library finds its
+// application-data folder in the current user's registry, which a child process cannot be given
+// as it is given environment variables: each run points the user's "AppData" value at the
+// runner's data folder, and the value the user had comes back when the test process ends. The
+// Wine prefix the tests run in is their own.
+#include "cli/CliRunner.h"
+
+// clang-format off
+#include <windows.h>
+#include <sddl.h>
+// clang-format on
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+#include <optional>
+#include <stdexcept>
+
+#include "support/TestEnvironment.h"
+
+namespace ov::test {
+namespace {
+
+constexpr const char* kShellFolders =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// The current user's own key under HKEY_USERS: the test process's HKEY_CURRENT_USER is its
+// private one (see TestEnvironment), while a child process sees the user's.
+std::string UserKeyName() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    throw std::runtime_error("OpenProcessToken failed");
+  }
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  const bool read = GetTokenInformation(token, TokenUser, buffer.data(), size, &size);
+  CloseHandle(token);
+  char* text = nullptr;
+  if (!read || !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid,
+                                       &text)) {
+    throw std::runtime_error("the user's SID could not be read");
+  }
+  std::string name = text;
+  LocalFree(text);
+  return name + kShellFolders;
+}
+
+class UserAppData {
+ public:
+  UserAppData() : m_key(UserKeyName()) { m_original = Read(); }
+  ~UserAppData() {
+    if (m_original) Write(*m_original);
+  }
+  void Set(const std::filesystem::path& folder) { Write(folder.string()); }
+
+ private:
+  std::optional<std::string> Read() const {
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_USERS, m_key.c_str(), "AppData", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return std::string(value);
+  }
+  void Write(const std::string& value) const {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_USERS, m_key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      throw std::runtime_error("the user's Shell Folders key could not be opened");
+    }
+    RegSetValueExA(key, "AppData", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+  }
+
+  std::string m_key;
+  std::optional<std::string> m_original;
+};
+
+UserAppData& AppData() {
+  static UserAppData appData;
+  return appData;
+}
+
+// One argument as the C runtime's parser reads it back: quoted, with the backslashes before a
+// quote doubled.
+std::string Quote(const std::string& argument) {
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
+// The environment block of this process with the runner's variables set over it.
+std::vector<char> EnvironmentBlock(const std::vector<std::string>& extra) {
+  std::vector<std::string> variables;
+  char* strings = GetEnvironmentStringsA();
+  for (const char* p = strings; *p != '\0'; p += std::strlen(p) + 1) variables.emplace_back(p);
+  FreeEnvironmentStringsA(strings);
+  for (const std::string& assignment : extra) {
+    const std::string name = assignment.substr(0, assignment.find('=') + 1);
+    std::erase_if(variables, [&](const std::string& v) { return _strnicmp(v.c_str(), name.c_str(), name.size()) == 0; });
+    variables.push_back(assignment);
+  }
+  std::vector<char> block;
+  for (const std::string& v : variables) block.insert(block.end(), v.c_str(), v.c_str() + v.size() + 1);
+  block.push_back('\0');
+  return block;
+}
+
+HANDLE CreateOutputFile(const std::filesystem::path& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The console's line ends, as the program's text-mode output writes them, read as "\n".
+std::string ReadOutput(const std::filesystem::path& path) {
+  std::string text = ReadFile(path);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+int WaitForExitCode(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return static_cast<int>(code);
+}
+
+// Wine's name for a Windows path in the host's file system.
+std::string UnixPath(const std::filesystem::path& path) {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (toUnix == nullptr) throw std::runtime_error("not running under Wine");
+  char* unix = toUnix(std::filesystem::absolute(path).wstring().c_str());
+  if (unix == nullptr) throw std::runtime_error("no host path for " + path.string());
+  std::string text = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return text;
+}
+
+}  // namespace
+
+// Wine starts a host program, but gives no handle to wait on and no standard streams: the
+// script's output goes to a file, put in place whole once the script has ended, and is waited for.
+std::string RunPython(const std::string& script, const std::filesystem::path& argument) {
+  const auto folder = argument.parent_path();
+  const auto scriptFile = folder / "script.py";
+  const auto wrapperFile = folder / "wrapper.py";
+  const auto resultFile = folder / "script.out";
+  std::filesystem::remove(resultFile);
+  std::ofstream(scriptFile, std::ios::binary) << script;
+  std::ofstream(wrapperFile, std::ios::binary)
+      << "import contextlib, io, os, sys\n"
+         "script, argument, result = sys.argv[1:4]\n"
+         "out = io.StringIO()\n"
+         "try:\n"
+         "    with contextlib.redirect_stdout(out):\n"
+         "        sys.argv = [script, argument]\n"
+         "        exec(compile(open(script, encoding='utf-8').read(), script, 'exec'), {})\n"
+         "except Exception:\n"
+         "    out = io.StringIO()\n"
+         "with open(result + '.part', 'w', encoding='utf-8', newline='') as f:\n"
+         "    f.write(out.getvalue())\n"
+         "os.replace(result + '.part', result)\n";
+  std::string command = std::string(OV_TEST_PYTHON3);
+  for (const auto& path : {wrapperFile, scriptFile, argument, resultFile}) {
+    command += " " + Quote(UnixPath(path));
+  }
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return "";
+  }
+  for (HANDLE handle : {process.hProcess, process.hThread}) {
+    if (handle != nullptr) CloseHandle(handle);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!std::filesystem::exists(resultFile) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return ReadFile(resultFile);
+}
+
+std::filesystem::path FreshTestFolder() {
+  const auto folder =
+      PrivateHome::Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::filesystem::remove_all(folder);
+  return folder;
+}
+
+CliRunner::CliRunner(const std::filesystem::path& root) : m_root(root) {
+  std::filesystem::create_directories(m_root / "data");
+}
+
+std::vector<std::string> CliRunner::Environment() const {
+  std::vector<std::string> env;
+  for (const auto& [name, value] : m_env) env.push_back(name + "=" + value);
+  return env;
+}
+
+std::vector<std::string> CliRunner::Argv(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv = {OV_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+CliResult CliRunner::Run(const std::vector<std::string>& args, const std::string& input) const {
+  return Start(args).Finish(input);
+}
+
+CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const {
+  AppData().Set(m_root / "data");
+  const int run = ++m_runs;
+  const auto out = m_root / ("out." + std::to_string(run));
+  const auto err = m_root / ("err." + std::to_string(run));
+
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE inputRead = nullptr, inputWrite = nullptr;
+  if (!CreatePipe(&inputRead, &inputWrite, &inherit, 0)) throw std::runtime_error("CreatePipe");
+  SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0);
+
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (m_output == Output::File) {
+    output = CreateOutputFile(out);
+  } else if (m_output == Output::ClosedPipe) {
+    HANDLE reader = nullptr;
+    if (!CreatePipe(&reader, &output, &inherit, 0)) throw std::runtime_error("CreatePipe");
+    CloseHandle(reader);
+  } else if (m_output == Output::Full) {
+    throw std::runtime_error("Windows has no full device");
+  }
+  const HANDLE error = CreateOutputFile(err);
+
+  std::string command;
+  for (const std::string& argument : Argv(args)) command += (command.empty() ? "" : " ") + Quote(argument);
+  std::vector<char> environment = EnvironmentBlock(Environment());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inputRead;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process{};
+  // Detached: no console, so no terminal to ask on, as a process without one on Linux.
+  const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                      DETACHED_PROCESS, environment.data(), m_root.string().c_str(),
+                                      &startup, &process);
+  CloseHandle(inputRead);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  CloseHandle(error);
+  if (!started) {
+    CloseHandle(inputWrite);
+    throw std::runtime_error("CreateProcessA failed: " + std::to_string(GetLastError()));
+  }
+  CloseHandle(process.hThread);
+  return Running(process.hProcess, inputWrite, out, err);
+}
+
+CliRunner::Running::Running(ProcessHandle process, InputHandle input, std::filesystem::path out,
+                            std::filesystem::path err)
+    : m_process(process), m_input(input), m_out(std::move(out)), m_err(std::move(err)) {}
+
+CliRunner::Running::~Running() {
+  if (m_input != nullptr) CloseHandle(m_input);
+  if (m_process != nullptr) {
+    TerminateProcess(m_process, 1);
+    WaitForSingleObject(m_process, INFINITE);
+    CloseHandle(m_process);
+  }
+}
+
+void CliRunner::Running::Feed(const std::string& input) {
+  if (m_input == nullptr) return;
+  DWORD written = 0;
+  if (!input.empty()) WriteFile(m_input, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+  CloseHandle(m_input);
+  m_input = nullptr;
+}
+
+CliResult CliRunner::Running::Finish(const std::string& input) {
+  Feed(input);
+  CliResult result;
+  result.exitCode = WaitForExitCode(m_process);
+  CloseHandle(m_process);
+  m_process = nullptr;
+  result.out = ReadOutput(m_out);
+  result.err = ReadOutput(m_err);
+  return result;
+}
+
+}  // namespace ov::test
