@@ -13,6 +13,8 @@ const char* const kLoggerLibraryName = "brisel.dll";
 
 namespace {
 
+constexpr UINT kInterruptedStatus = 0xC000013A;  // STATUS_CONTROL_C_EXIT
+
 // The console input whose echo is off and its mode before, for the control handler, which runs on
 // a thread of its own.
 std::atomic<HANDLE> g_echoOffInput{nullptr};
@@ -30,13 +32,19 @@ void WriteTo(HANDLE output, std::string_view text) {
   }
 }
 
-BOOL WINAPI RestoreEchoOnInterrupt(DWORD) {
+BOOL WINAPI RestoreEchoOnInterrupt(DWORD event) {
   const HANDLE input = g_echoOffInput.exchange(nullptr);
   if (input != nullptr) {
     SetConsoleMode(input, g_savedMode.load());
     WriteTo(g_echoOffOutput.load(), "\r\n");
   }
-  // Not handled: the system's own handler ends the process, as it would have without this one.
+  // Ctrl+C and Ctrl+Break end the process as the system's own handler means to, with the status
+  // that tells a script it was interrupted (Wine's handler would report success), and without
+  // running the library's clean-up on another thread while the main one is inside a call. Closing
+  // the console, logging off and shutting down are left to the system.
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+    TerminateProcess(GetCurrentProcess(), kInterruptedStatus);
+  }
   return FALSE;
 }
 

@@ -59,22 +59,21 @@ class CliRunner {
   };
   Running Start(const std::vector<std::string>& args) const;
 
-#ifndef _WIN32
-  // A run on a terminal of its own (a pseudo-terminal): for each step, waits until the output
-  // shows `expect`, then types `reply`. The transcript is everything the terminal showed.
+  // A run on a terminal of its own (a pseudo-terminal; on Windows a console, shared with this
+  // process): for each step, waits until the output shows `expect`, then types `reply`. The
+  // transcript is everything the terminal showed.
   struct TerminalStep {
     std::string expect;
     std::string reply;
   };
   struct TerminalRun {
-    int exitCode = -1;  // -1 when a signal ended the process
+    int exitCode = -1;  // -1 when a signal (on Windows, Ctrl+C) ended the process
     std::string transcript;
     bool echoOnAfterwards = false;  // the terminal's echo setting when the process had ended
     int status = 0;                 // the wait status
   };
   TerminalRun RunOnTerminal(const std::vector<std::string>& args,
                             const std::vector<TerminalStep>& steps) const;
-#endif
 
   // Extra environment for every run (BRISEL_LOG, LD_LIBRARY_PATH, ...).
   void SetEnv(const std::string& name, const std::string& value) { m_env[name] = value; }

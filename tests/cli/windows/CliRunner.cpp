@@ -12,6 +12,7 @@
 // clang-format on
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -162,6 +163,62 @@ std::string UnixPath(const std::filesystem::path& path) {
   return text;
 }
 
+constexpr DWORD kControlCExit = 0xC000013A;  // STATUS_CONTROL_C_EXIT
+
+HANDLE OpenConsole(const char* name) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     &inherit, OPEN_EXISTING, 0, nullptr);
+}
+
+// Everything the console shows, a line per row without the blanks that fill it.
+std::string ConsoleText(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(output, &info)) return "";
+  std::string text;
+  std::vector<char> row(static_cast<std::size_t>(info.dwSize.X));
+  for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+    DWORD read = 0;
+    ReadConsoleOutputCharacterA(output, row.data(), static_cast<DWORD>(row.size()), {0, y}, &read);
+    std::string line(row.data(), read);
+    // The row the cursor is on ends at the cursor, so that a prompt keeps its final blank.
+    if (y == info.dwCursorPosition.Y) {
+      line.resize(std::min<std::size_t>(line.size(), info.dwCursorPosition.X));
+    } else {
+      line.erase(line.find_last_not_of(' ') + 1);
+    }
+    text += line;
+    if (y < info.dwCursorPosition.Y) text += "\n";
+  }
+  return text;
+}
+
+// The test process's answer to the Ctrl+C it types for the program. A handler, unlike ignoring
+// Ctrl+C, is not passed on to the program.
+BOOL WINAPI StayOnInterrupt(DWORD) { return TRUE; }
+
+// Types `text` as key presses; "\n" is Enter. "\x03" is Ctrl+C, which the console turns into
+// an event for every process attached to it.
+void TypeOnConsole(HANDLE input, const std::string& text) {
+  for (const char c : text) {
+    if (c == '\x03') {
+      GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+      continue;
+    }
+    INPUT_RECORD keys[2]{};
+    for (int i = 0; i < 2; ++i) {
+      KEY_EVENT_RECORD& key = keys[i].Event.KeyEvent;
+      keys[i].EventType = KEY_EVENT;
+      key.bKeyDown = i == 0;
+      key.wRepeatCount = 1;
+      key.uChar.AsciiChar = c == '\n' ? '\r' : c;
+      key.wVirtualKeyCode = c == '\n' ? VK_RETURN : 0;
+    }
+    DWORD written = 0;
+    WriteConsoleInputA(input, keys, 2, &written);
+  }
+}
+
 }  // namespace
 
 // Wine starts a host program, but gives no handle to wait on and no standard streams: the
@@ -228,6 +285,72 @@ std::vector<std::string> CliRunner::Argv(const std::vector<std::string>& args) c
   std::vector<std::string> argv = {OV_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
+}
+
+// The console is this process's own, made afresh for the run, and the program shares it, as a
+// program started from a console window does; this process stays when Ctrl+C is typed for the
+// program. Wine's consoles work only with a display: the tests skip without one.
+CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& args,
+                                                 const std::vector<TerminalStep>& steps) const {
+  TerminalRun run;
+  AppData().Set(m_root / "data");
+  FreeConsole();
+  if (!AllocConsole()) throw std::runtime_error("AllocConsole failed");
+  SetConsoleCtrlHandler(StayOnInterrupt, TRUE);
+  const HANDLE input = OpenConsole("CONIN$");
+  const HANDLE output = OpenConsole("CONOUT$");
+  std::string command;
+  for (const std::string& argument : Argv(args)) command += (command.empty() ? "" : " ") + Quote(argument);
+  std::vector<char> environment = EnvironmentBlock(Environment());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, environment.data(),
+                      m_root.string().c_str(), &startup, &process)) {
+    throw std::runtime_error("CreateProcessA failed: " + std::to_string(GetLastError()));
+  }
+  CloseHandle(process.hThread);
+  // Waits until the console shows `expect` after `from`, the program ends, or ten seconds pass.
+  const auto showUp = [&](const std::string& expect, std::size_t from) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      run.transcript = ConsoleText(output);
+      if (run.transcript.find(expect, from) != std::string::npos) return true;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
+        run.transcript = ConsoleText(output);
+        return run.transcript.find(expect, from) != std::string::npos;
+      }
+    }
+  };
+  std::size_t from = 0;
+  for (const TerminalStep& step : steps) {
+    if (!showUp(step.expect, from)) {
+      TerminateProcess(process.hProcess, 1);
+      break;
+    }
+    from = run.transcript.find(step.expect, from) + step.expect.size();
+    TypeOnConsole(input, step.reply);
+  }
+  WaitForSingleObject(process.hProcess, 10000);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hProcess);
+  run.status = static_cast<int>(code);
+  run.exitCode = code == kControlCExit ? -1 : static_cast<int>(code);
+  run.transcript = ConsoleText(output);
+  DWORD mode = 0;
+  run.echoOnAfterwards = GetConsoleMode(input, &mode) && (mode & ENABLE_ECHO_INPUT) != 0;
+  CloseHandle(input);
+  CloseHandle(output);
+  FreeConsole();
+  SetConsoleCtrlHandler(StayOnInterrupt, FALSE);
+  return run;
 }
 
 CliResult CliRunner::Run(const std::vector<std::string>& args, const std::string& input) const {
