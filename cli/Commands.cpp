@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "cli/CliError.h"
+#include "cli/Console.h"
 #include "cli/Json.h"
 #include "cli/Messages.h"
 #include "cli/Terminal.h"
@@ -496,7 +497,7 @@ int RunRename(const Arguments& args) {
   if (info.state != ACTIVATED_STATE) ThrowNotActivated(info);
   Prompter prompter(args.Has("--pin-stdin"));
   AuthenticateIfNeeded(token, prompter);
-  const int32_t result = OV_ChangeTokenNameA(newName.c_str());
+  const int32_t result = OV_ChangeTokenNameA(ToLibraryText(newName, "The new name").c_str());
   if (result == OV_ERR_DUPLICATE_TOKEN_NAME) throw CliError(kExitBadInput, OVString(191));
   if (result == OV_ERR_INVALID_PARAM) throw CliError(kExitBadInput, OVString(192));
   if (result != OV_OK) ThrowForResult(result, token, "OV_ChangeTokenName");
@@ -545,7 +546,7 @@ int RunImportLegacy(const Arguments& args) {
     for (const TokenRecord& token : before) names.push_back(token.name);
     name = frontend::GetUniqueTokenName(names);
   }
-  const int32_t result = OV_ImportLegacyTokenDataA(name.c_str());
+  const int32_t result = OV_ImportLegacyTokenDataA(ToLibraryText(name, "The name").c_str());
   if (result == OV_ERR_NOT_INITIALIZED || result == OV_ERR_INVALID_PARAM) {
     throw CliError(kExitBadInput, OVString(166));
   }
@@ -659,13 +660,15 @@ int32_t TimeOut(const Arguments& args) {
 // Runs the exchange; when the server asks for a soft PIN, asks for one and runs it again from the
 // start.
 void PerformAutoEnrollment(const EnrollmentSource& source, int32_t timeOut, Prompter& prompter) {
+  const std::string url = ToLibraryText(source.url, "The URL");
+  const std::string userId = ToLibraryText(source.userId, "The user ID");
   int32_t minimum = 0, maximum = 0, complexity = 0;
-  int32_t result = OV_PerformAutoEnrollmentA(source.url.c_str(), source.userId.c_str(),
+  int32_t result = OV_PerformAutoEnrollmentA(url.c_str(), userId.c_str(),
                                              source.password->c_str(), nullptr, nullptr, timeOut,
                                              &minimum, &maximum, &complexity);
   if (result == OV_ERR_SOFT_PIN_REQUIRED) {
     const Secret softPin = ReadSoftPin(prompter, minimum, maximum, complexity);
-    result = OV_PerformAutoEnrollmentA(source.url.c_str(), source.userId.c_str(),
+    result = OV_PerformAutoEnrollmentA(url.c_str(), userId.c_str(),
                                        source.password->c_str(), softPin.c_str(), nullptr, timeOut,
                                        &minimum, &maximum, &complexity);
   }

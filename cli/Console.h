@@ -4,7 +4,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ov::cli {
 
@@ -47,6 +49,16 @@ bool ReadStandardInputByte(char& c);
 // system allows it, makes a lost reader show as a write error, loads the diagnostic logger when
 // it can be found, and has an interrupt restore the terminal's echo.
 void PrepareProcess();
+
+// The CLI works in UTF-8: its arguments, what it prints and what it compares. These convert at the
+// edges, and are the identity on Linux, where everything is UTF-8 already.
+// The program's arguments, without the program's name (on Windows from the wide command line).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Text for the library's A functions, whose narrow form is the ANSI code page on Windows. Text
+// that code page cannot hold is bad input, named by `what`, rather than a changed name.
+std::string ToLibraryText(std::string_view text, std::string_view what);
+// Text the A functions gave back, in UTF-8.
+std::string FromLibraryText(std::string_view text);
 
 // The diagnostic logging library's file name, for the help text.
 extern const char* const kLoggerLibraryName;

@@ -4,20 +4,21 @@
 #include <cctype>
 
 #include "cli/CliError.h"
+#include "cli/Console.h"
 #include "frontend/DisplayText.h"
 #include "frontend/StringTable.h"
 
 namespace ov::cli {
 namespace {
 
-std::string Text(const char* text) { return text ? text : ""; }
+std::string Text(const char* text) { return text ? FromLibraryText(text) : ""; }
 
 TokenRecord CopyRecord(const OVTokenInfoA& info) {
   TokenRecord record;
   record.name = Text(info.m_szTokenName);
   record.policy = Text(info.m_szTokenPolicy);
   record.policyLevel = Text(info.m_szTokenPolicyLevel);
-  if (info.m_szTokenMode != nullptr) record.mode = info.m_szTokenMode;
+  if (info.m_szTokenMode != nullptr) record.mode = Text(info.m_szTokenMode);
   record.serialNumber = Text(info.m_szTokenSerialNo);
   record.sdkVersion = Text(info.m_szSdkVersion);
   record.state = info.m_nTokenState;
@@ -103,7 +104,7 @@ TokenRecord Session::FindToken(const std::string& name) const {
 }
 
 OpenToken::OpenToken(const std::string& name) : m_name(name) {
-  const int32_t result = OV_CreateInstanceA(name.c_str(), 0);
+  const int32_t result = OV_CreateInstanceA(ToLibraryText(name, "The token name").c_str(), 0);
   if (result == OV_ERR_INVALID_PARAM) throw CliError(kExitBadInput, frontend::OVString(166));
   if (result != OV_OK) ThrowUnexpected(result, "OV_CreateInstance");
 }

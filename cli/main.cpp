@@ -130,7 +130,7 @@ int RunAndReport(const std::vector<std::string>& words) {
 
 int main(int argc, char** argv) {
   ov::cli::PrepareProcess();
-  const int code = RunAndReport(std::vector<std::string>(argv + 1, argv + argc));
+  const int code = RunAndReport(ov::cli::ProgramArguments(argc, argv));
   std::string reason;
   if (!OutputWritten(reason)) {
     std::cerr << "orvanti-cli: the output could not be written (" << reason << ").\n";

@@ -101,6 +101,14 @@ Console::EchoOff::~EchoOff() {
   m_console.Write("\n");
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string ToLibraryText(std::string_view text, std::string_view) { return std::string(text); }
+
+std::string FromLibraryText(std::string_view text) { return std::string(text); }
+
 bool ReadStandardInputByte(char& c) { return ReadByteFrom(STDIN_FILENO, c); }
 
 void PrepareProcess() {

@@ -2,9 +2,12 @@
 // output are; echo is switched with the console's input mode, and Ctrl+C, Ctrl+Break and closing
 // the console restore it before the process ends.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
+#include <cstdlib>
 
+#include "cli/CliError.h"
 #include "cli/Console.h"
 
 namespace ov::cli {
@@ -20,6 +23,41 @@ constexpr UINT kInterruptedStatus = 0xC000013A;  // STATUS_CONTROL_C_EXIT
 std::atomic<HANDLE> g_echoOffInput{nullptr};
 std::atomic<HANDLE> g_echoOffOutput{nullptr};
 std::atomic<DWORD> g_savedMode{0};
+// The console's output code page before the program set UTF-8, given back when it ends.
+std::atomic<UINT> g_savedOutputCodePage{0};
+
+void RestoreOutputCodePage() {
+  if (const UINT codePage = g_savedOutputCodePage.exchange(0); codePage != 0) {
+    SetConsoleOutputCP(codePage);
+  }
+}
+
+std::wstring Widen(std::string_view text, UINT codePage, DWORD flags) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, flags, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+// `lossy` tells whether a character had no form in the code page.
+std::string Narrow(std::wstring_view text, UINT codePage, bool* lossy) {
+  if (text.empty()) return {};
+  BOOL usedDefault = FALSE;
+  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL* defaultUsed = codePage == CP_UTF8 ? nullptr : &usedDefault;
+  const int size = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, defaultUsed);
+  if (length <= 0) return {};
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(codePage, flags, text.data(), size, narrow.data(), length, nullptr,
+                      defaultUsed);
+  if (lossy != nullptr) *lossy = usedDefault != FALSE;
+  return narrow;
+}
 
 void WriteTo(HANDLE output, std::string_view text) {
   while (!text.empty()) {
@@ -42,6 +80,7 @@ BOOL WINAPI RestoreEchoOnInterrupt(DWORD event) {
   // that tells a script it was interrupted (Wine's handler would report success), and without
   // running the library's clean-up on another thread while the main one is inside a call. Closing
   // the console, logging off and shutting down are left to the system.
+  RestoreOutputCodePage();
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
     TerminateProcess(GetCurrentProcess(), kInterruptedStatus);
   }
@@ -111,12 +150,42 @@ Console::EchoOff::~EchoOff() {
   m_console.Write("\r\n");
 }
 
+std::vector<std::string> ProgramArguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(Narrow(wide[i], CP_UTF8, nullptr));
+  LocalFree(wide);
+  return arguments;
+}
+
+std::string ToLibraryText(std::string_view text, std::string_view what) {
+  bool lossy = false;
+  std::string narrow = Narrow(Widen(text, CP_UTF8, 0), CP_ACP, &lossy);
+  if (lossy) {
+    throw CliError(kExitBadInput,
+                   std::string(what) + " has characters that this system's code page cannot hold.");
+  }
+  return narrow;
+}
+
+std::string FromLibraryText(std::string_view text) {
+  return Narrow(Widen(text, CP_ACP, 0), CP_UTF8, nullptr);
+}
+
 bool ReadStandardInputByte(char& c) { return ReadByteFrom(GetStdHandle(STD_INPUT_HANDLE), c); }
 
 void PrepareProcess() {
   // No error dialog for a crash: the process holds typed PINs and keys, and nobody is there to
   // answer a dialog from a script.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  // What the program prints is UTF-8; a console shows it as such while the program runs.
+  if (const UINT codePage = GetConsoleOutputCP(); codePage != 0 && codePage != CP_UTF8 &&
+                                                  SetConsoleOutputCP(CP_UTF8)) {
+    g_savedOutputCodePage = codePage;
+    std::atexit(RestoreOutputCodePage);
+  }
   // The diagnostic logger, when a copy is on the DLL search path.
   LoadLibraryW(L"brisel.dll");
   SetConsoleCtrlHandler(RestoreEchoOnInterrupt, TRUE);

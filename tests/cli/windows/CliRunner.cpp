@@ -126,6 +126,20 @@ std::vector<char> EnvironmentBlock(const std::vector<std::string>& extra) {
   return block;
 }
 
+// The command line as a shell gives it: the test's texts are UTF-8, the system's are wide.
+std::wstring WideCommandLine(const std::vector<std::string>& arguments) {
+  std::string command;
+  for (const std::string& argument : arguments) {
+    command += (command.empty() ? "" : " ") + Quote(argument);
+  }
+  const int length = MultiByteToWideChar(CP_UTF8, 0, command.data(),
+                                         static_cast<int>(command.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, command.data(), static_cast<int>(command.size()), wide.data(),
+                      length);
+  return wide;
+}
+
 HANDLE CreateOutputFile(const std::filesystem::path& path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   return CreateFileA(path.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -299,19 +313,18 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   SetConsoleCtrlHandler(StayOnInterrupt, TRUE);
   const HANDLE input = OpenConsole("CONIN$");
   const HANDLE output = OpenConsole("CONOUT$");
-  std::string command;
-  for (const std::string& argument : Argv(args)) command += (command.empty() ? "" : " ") + Quote(argument);
+  std::wstring command = WideCommandLine(Argv(args));
   std::vector<char> environment = EnvironmentBlock(Environment());
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input;
   startup.hStdOutput = output;
   startup.hStdError = output;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                      m_root.string().c_str(), &startup, &process)) {
-    throw std::runtime_error("CreateProcessA failed: " + std::to_string(GetLastError()));
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, environment.data(),
+                      m_root.wstring().c_str(), &startup, &process)) {
+    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
   }
   CloseHandle(process.hThread);
   // Waits until the console shows `expect` after `from`, the program ends, or ten seconds pass.
@@ -380,10 +393,9 @@ CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const 
   }
   const HANDLE error = CreateOutputFile(err);
 
-  std::string command;
-  for (const std::string& argument : Argv(args)) command += (command.empty() ? "" : " ") + Quote(argument);
+  std::wstring command = WideCommandLine(Argv(args));
   std::vector<char> environment = EnvironmentBlock(Environment());
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = inputRead;
@@ -391,15 +403,15 @@ CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const 
   startup.hStdError = error;
   PROCESS_INFORMATION process{};
   // Detached: no console, so no terminal to ask on, as a process without one on Linux.
-  const bool started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
-                                      DETACHED_PROCESS, environment.data(), m_root.string().c_str(),
-                                      &startup, &process);
+  const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                                      DETACHED_PROCESS, environment.data(),
+                                      m_root.wstring().c_str(), &startup, &process);
   CloseHandle(inputRead);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
   CloseHandle(error);
   if (!started) {
     CloseHandle(inputWrite);
-    throw std::runtime_error("CreateProcessA failed: " + std::to_string(GetLastError()));
+    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
   }
   CloseHandle(process.hThread);
   return Running(process.hProcess, inputWrite, out, err);
