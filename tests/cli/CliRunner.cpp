@@ -69,13 +69,6 @@ std::string RunPython(const std::string& script, const std::filesystem::path& ar
   return out;
 }
 
-std::filesystem::path FreshTestFolder() {
-  const auto folder =
-      PrivateHome::Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  std::filesystem::remove_all(folder);
-  return folder;
-}
-
 int WaitForStatus(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -103,12 +96,6 @@ std::vector<std::string> CliRunner::Environment() const {
   }
   for (const auto& [name, value] : m_env) env.push_back(name + "=" + value);
   return env;
-}
-
-std::vector<std::string> CliRunner::Argv(const std::vector<std::string>& args) const {
-  std::vector<std::string> argv = {OV_CLI_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
 }
 
 pid_t CliRunner::Spawn(const std::vector<std::string>& args, int input,
@@ -190,10 +177,6 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   run.echoOnAfterwards = tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
   close(master);
   return run;
-}
-
-CliResult CliRunner::Run(const std::vector<std::string>& args, const std::string& input) const {
-  return Start(args).Finish(input);
 }
 
 CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const {

@@ -140,6 +140,27 @@ std::wstring WideCommandLine(const std::vector<std::string>& arguments) {
   return wide;
 }
 
+// Starts the program with the given standard handles; the process's handle comes back.
+HANDLE StartProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                    const std::filesystem::path& folder, HANDLE input, HANDLE output,
+                    HANDLE error, DWORD flags) {
+  std::wstring command = WideCommandLine(argv);
+  std::vector<char> environment = EnvironmentBlock(env);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = error;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+                      folder.wstring().c_str(), &startup, &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
 HANDLE CreateOutputFile(const std::filesystem::path& path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   return CreateFileA(path.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -278,13 +299,6 @@ std::string RunPython(const std::string& script, const std::filesystem::path& ar
   return ReadFile(resultFile);
 }
 
-std::filesystem::path FreshTestFolder() {
-  const auto folder =
-      PrivateHome::Root() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  std::filesystem::remove_all(folder);
-  return folder;
-}
-
 CliRunner::CliRunner(const std::filesystem::path& root) : m_root(root) {
   std::filesystem::create_directories(m_root / "data");
 }
@@ -293,12 +307,6 @@ std::vector<std::string> CliRunner::Environment() const {
   std::vector<std::string> env;
   for (const auto& [name, value] : m_env) env.push_back(name + "=" + value);
   return env;
-}
-
-std::vector<std::string> CliRunner::Argv(const std::vector<std::string>& args) const {
-  std::vector<std::string> argv = {OV_CLI_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
 }
 
 // The console is this process's own, made afresh for the run, and the program shares it, as a
@@ -313,20 +321,11 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   SetConsoleCtrlHandler(StayOnInterrupt, TRUE);
   const HANDLE input = OpenConsole("CONIN$");
   const HANDLE output = OpenConsole("CONOUT$");
-  std::wstring command = WideCommandLine(Argv(args));
-  std::vector<char> environment = EnvironmentBlock(Environment());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input;
-  startup.hStdOutput = output;
-  startup.hStdError = output;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, environment.data(),
-                      m_root.wstring().c_str(), &startup, &process)) {
+  const HANDLE program =
+      StartProgram(Argv(args), Environment(), m_root, input, output, output, 0);
+  if (program == nullptr) {
     throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
   }
-  CloseHandle(process.hThread);
   // Waits until the console shows `expect` after `from`, the program ends, or ten seconds pass.
   const auto showUp = [&](const std::string& expect, std::size_t from) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -334,7 +333,7 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
       run.transcript = ConsoleText(output);
       if (run.transcript.find(expect, from) != std::string::npos) return true;
       if (std::chrono::steady_clock::now() > deadline) return false;
-      if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
+      if (WaitForSingleObject(program, 50) == WAIT_OBJECT_0) {
         run.transcript = ConsoleText(output);
         return run.transcript.find(expect, from) != std::string::npos;
       }
@@ -343,17 +342,17 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   std::size_t from = 0;
   for (const TerminalStep& step : steps) {
     if (!showUp(step.expect, from)) {
-      TerminateProcess(process.hProcess, 1);
+      TerminateProcess(program, 1);
       break;
     }
     from = run.transcript.find(step.expect, from) + step.expect.size();
     TypeOnConsole(input, step.reply);
   }
-  WaitForSingleObject(process.hProcess, 10000);
+  WaitForSingleObject(program, 10000);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(program, &code);
+  if (code == STILL_ACTIVE) TerminateProcess(program, 1);
+  CloseHandle(program);
   run.status = static_cast<int>(code);
   run.exitCode = code == kControlCExit ? -1 : static_cast<int>(code);
   run.transcript = ConsoleText(output);
@@ -364,10 +363,6 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
   FreeConsole();
   SetConsoleCtrlHandler(StayOnInterrupt, FALSE);
   return run;
-}
-
-CliResult CliRunner::Run(const std::vector<std::string>& args, const std::string& input) const {
-  return Start(args).Finish(input);
 }
 
 CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const {
@@ -393,28 +388,17 @@ CliRunner::Running CliRunner::Start(const std::vector<std::string>& args) const 
   }
   const HANDLE error = CreateOutputFile(err);
 
-  std::wstring command = WideCommandLine(Argv(args));
-  std::vector<char> environment = EnvironmentBlock(Environment());
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = inputRead;
-  startup.hStdOutput = output;
-  startup.hStdError = error;
-  PROCESS_INFORMATION process{};
   // Detached: no console, so no terminal to ask on, as a process without one on Linux.
-  const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
-                                      DETACHED_PROCESS, environment.data(),
-                                      m_root.wstring().c_str(), &startup, &process);
+  const HANDLE program = StartProgram(Argv(args), Environment(), m_root, inputRead, output, error,
+                                      DETACHED_PROCESS);
   CloseHandle(inputRead);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
   CloseHandle(error);
-  if (!started) {
+  if (program == nullptr) {
     CloseHandle(inputWrite);
     throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
   }
-  CloseHandle(process.hThread);
-  return Running(process.hProcess, inputWrite, out, err);
+  return Running(program, inputWrite, out, err);
 }
 
 CliRunner::Running::Running(ProcessHandle process, InputHandle input, std::filesystem::path out,
