@@ -8,10 +8,18 @@
 
 namespace ov {
 
+class LogScope;
+
 class PBKDF2_SHA256 final : public IPBKDF2 {
  public:
   SecureBytes DoPBKDF2(std::span<const std::uint8_t> password, std::span<const std::uint8_t> salt,
                        std::int32_t iterationCount, std::int32_t outputLength) override;
+
+ private:
+  // The derivation itself, by the platform's crypto library (OpenSSL, or CNG on Windows); fails
+  // with an OVException. The arguments are checked already.
+  static void Derive(std::span<const std::uint8_t> password, std::span<const std::uint8_t> salt,
+                     std::int32_t iterationCount, std::span<std::uint8_t> out, LogScope& log);
 };
 
 }  // namespace ov
