@@ -209,6 +209,8 @@ int CliRunner::Running::Kill(int signal) {
   return status;
 }
 
+bool CliRunner::Running::KillIfRunning() { return WIFSIGNALED(Kill(SIGKILL)); }
+
 void CliRunner::Running::Feed(const std::string& input) {
   if (m_input < 0) return;
   signal(SIGPIPE, SIG_IGN);

@@ -45,6 +45,8 @@ class CliRunner {
     CliResult Finish(const std::string& input);
     // Gives the process its input and closes it, without waiting for the end.
     void Feed(const std::string& input);
+    // Ends the process at once (SIGKILL, TerminateProcess); whether it was still running.
+    bool KillIfRunning();
 #ifndef _WIN32
     // Sends `signal` and returns the wait status of the ended process.
     int Kill(int signal);

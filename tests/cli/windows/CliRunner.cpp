@@ -199,6 +199,7 @@ std::string UnixPath(const std::filesystem::path& path) {
 }
 
 constexpr DWORD kControlCExit = 0xC000013A;  // STATUS_CONTROL_C_EXIT
+constexpr UINT kKilledStatus = 137;           // as a shell reports SIGKILL
 
 HANDLE OpenConsole(const char* name) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -412,6 +413,18 @@ CliRunner::Running::~Running() {
     WaitForSingleObject(m_process, INFINITE);
     CloseHandle(m_process);
   }
+}
+
+bool CliRunner::Running::KillIfRunning() {
+  TerminateProcess(m_process, kKilledStatus);
+  WaitForSingleObject(m_process, INFINITE);
+  // The status tells whether the kill ended it or it had ended by itself (the call itself
+  // succeeds for an ended process under Wine).
+  DWORD status = 0;
+  const bool killed = GetExitCodeProcess(m_process, &status) && status == kKilledStatus;
+  CloseHandle(m_process);
+  m_process = nullptr;
+  return killed;
 }
 
 void CliRunner::Running::Feed(const std::string& input) {
