@@ -2,21 +2,28 @@
 // token ends up with the server's policy, serial number and K_TOKEN (its passcodes are checked
 // against ones computed here from the K_TOKEN the server reports), the soft-PIN rule travels both
 // ways, and every failure leaves the token file as it was.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/PasscodeTime.h"
 #include "enroll/HttpRequest.h"
+#ifndef _WIN32
 #include "enroll/HttpStack.h"
+#endif
 #include "ov/ov_api.h"
 #include "storage/OVEngineStore.h"
 #include "support/ApiPasscode.h"
@@ -28,6 +35,8 @@ namespace {
 
 using ov::test::EnrollmentServer;
 using ov::test::Formulate;
+using ov::test::SetEnv;
+using ov::test::UnsetEnv;
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -70,8 +79,8 @@ class AutoEnrollment : public ::testing::Test {
  protected:
   void SetUp() override {
     // A proxy of the machine running the tests is not to come between client and server.
-    setenv("no_proxy", "127.0.0.1", 1);
-    setenv("NO_PROXY", "127.0.0.1", 1);
+    SetEnv("no_proxy", EnrollmentServer::Host());
+    SetEnv("NO_PROXY", EnrollmentServer::Host());
     const auto users = ov::test::PrivateHome::Root() / "enrollment-users.json";
     std::ofstream(users) << UsersJson();
     m_users = users.string();
@@ -79,14 +88,14 @@ class AutoEnrollment : public ::testing::Test {
   }
   void TearDown() override {
     OV_Finalize();
-    unsetenv(ov::HttpRequest::kCaFileVariable);
+    UnsetEnv(ov::HttpRequest::kCaFileVariable);
   }
 
   // A server with the users above, whose test authority the client trusts.
   std::unique_ptr<EnrollmentServer> Start(std::vector<std::string> arguments = {}) {
     arguments.insert(arguments.begin(), {"--users", m_users});
     auto server = std::make_unique<EnrollmentServer>(arguments);
-    if (server->Ok()) setenv(ov::HttpRequest::kCaFileVariable, server->CaFile().c_str(), 1);
+    if (server->Ok()) SetEnv(ov::HttpRequest::kCaFileVariable, server->CaFile().string());
     return server;
   }
 
@@ -99,6 +108,13 @@ class AutoEnrollment : public ::testing::Test {
                                            Wide(password).c_str(), softPin, deviceName,
                                            timeOutSeconds, &out.minLength, &out.maxLength,
                                            &out.complexity);
+    return out;
+  }
+  // The same through the narrow function, without a soft PIN or a device name.
+  static Outcome EnrollNarrow(const std::string& url, const char* user, const char* password) {
+    Outcome out{0, 0, 0, 0};
+    out.result = OV_PerformAutoEnrollmentA(url.c_str(), user, password, nullptr, nullptr, 20,
+                                           &out.minLength, &out.maxLength, &out.complexity);
     return out;
   }
 
@@ -138,6 +154,7 @@ struct Provisioned {
   bool timeBased;
   int digits;
   std::size_t keyBytes;
+  bool narrow;  // through OV_PerformAutoEnrollmentA rather than the W function
 };
 
 void PrintTo(const Provisioned& p, std::ostream* os) { *os << p.name; }
@@ -151,7 +168,8 @@ TEST_P(ApiProvisioning, TokenTakesTheServersPolicySerialAndKey) {
   // A name of its own: the cases may share one store when run in one process.
   const std::string name = std::string("Enrolled ") + p.name;
   ASSERT_EQ(OV_CreateInstanceA(name.c_str(), 0), OV_OK);
-  const Outcome out = Enroll(server->Url(), p.user, p.password);
+  const Outcome out = p.narrow ? EnrollNarrow(server->Url(), p.user, p.password)
+                               : Enroll(server->Url(), p.user, p.password);
   ASSERT_EQ(out.result, OV_OK);
   EXPECT_EQ(out.minLength, 0);
   EXPECT_EQ(out.maxLength, 0);
@@ -191,11 +209,14 @@ TEST_P(ApiProvisioning, TokenTakesTheServersPolicySerialAndKey) {
 
 INSTANTIATE_TEST_SUITE_P(
     Policies, ApiProvisioning,
-    ::testing::Values(
-        Provisioned{"event_with_pin", "alice", "secret", &kPinPolicy, "OVT-A&1<2>", true, false, 6, 32},
-        Provisioned{"event_without_pin", "dave", "password1", &kEventPolicy, "OVT-D", false, false, 8, 32},
-        Provisioned{"time_without_pin", "erin", "password2", &kTimePolicy, "OVT-E", false, true, 6, 32},
-        Provisioned{"transaction_signing", "carol", "hunter22", &kTransignPolicy, "OVT-C", false, false, 6, 96}),
+    ::testing::Values(Provisioned{"event_with_pin", "alice", "secret", &kPinPolicy, "OVT-A&1<2>",
+                                  true, false, 6, 32, false},
+                      Provisioned{"event_without_pin_narrow", "dave", "password1", &kEventPolicy,
+                                  "OVT-D", false, false, 8, 32, true},
+                      Provisioned{"time_without_pin_narrow", "erin", "password2", &kTimePolicy,
+                                  "OVT-E", false, true, 6, 32, true},
+                      Provisioned{"transaction_signing", "carol", "hunter22", &kTransignPolicy,
+                                  "OVT-C", false, false, 6, 96, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The server asks bob for a soft PIN of 4 to 8 characters with mixed case and a digit, and for
@@ -246,27 +267,49 @@ TEST_F(AutoEnrollment, NeedsAnOpenToken) {
   EXPECT_EQ(Enroll("https://127.0.0.1:9/dskpp", "dave", "password1").result, OV_ERR_NO_INSTANCE);
 }
 
-// The diagnostic log of one successful and one failed run (in a child process, since a logging
-// library once loaded stays for the life of the process): the failure is named, and neither the
+// Runs `body` where the logging library it loads goes with it: in a child process on Linux, since
+// a library once loaded stays for the life of the process; in this process on Windows, where each
+// test already runs in a process of its own. The body's result: 0 for success.
+int Isolated(const std::function<int()>& body) {
+#ifdef _WIN32
+  return body();
+#else
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
+#endif
+}
+
+bool LoadLogger(const std::filesystem::path& logFile) {
+  SetEnv("BRISEL_LOG", logFile.string());
+#ifdef _WIN32
+  return LoadLibraryA(OV_BRISEL_PATH) != nullptr;
+#else
+  return dlopen(OV_BRISEL_PATH, RTLD_NOW | RTLD_GLOBAL) != nullptr;
+#endif
+}
+
+// The diagnostic log of one successful and one failed run: the failure is named, and neither the
 // password (as typed or as the hex text the key derivation takes), the soft PIN nor the token key
 // ever appear.
 TEST_F(AutoEnrollment, LogNamesTheFailureAndNoSecret) {
   const auto server = Start();
   ASSERT_TRUE(server->Ok()) << server->Error();
   const auto logFile = ov::test::PrivateHome::Root() / "enrollment.log";
-  const pid_t child = fork();
-  if (child == 0) {
-    setenv("BRISEL_LOG", logFile.c_str(), 1);
-    if (dlopen(OV_BRISEL_PATH, RTLD_NOW | RTLD_GLOBAL) == nullptr) _exit(10);
-    if (OV_CreateInstanceA("Logged", 0) != OV_OK) _exit(11);
-    if (Enroll(server->Url(), "bob", "pa&ss<word>", L"Ab<1", {0, 4, 8, 1}).result != OV_OK) _exit(12);
-    if (OV_ReleaseInstance() != OV_OK || OV_CreateInstanceA("Logged too", 0) != OV_OK) _exit(13);
-    if (Enroll(server->Url(), "bob", "pa&ss<wordX", L"Ab<1", {0, 4, 8, 1}).result != OV_ERR_OPERATION_FAILED) _exit(14);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  const int failedStep = Isolated([&] {
+    if (!LoadLogger(logFile)) return 10;
+    if (OV_CreateInstanceA("Logged", 0) != OV_OK) return 11;
+    if (Enroll(server->Url(), "bob", "pa&ss<word>", L"Ab<1", {0, 4, 8, 1}).result != OV_OK)
+      return 12;
+    if (OV_ReleaseInstance() != OV_OK || OV_CreateInstanceA("Logged too", 0) != OV_OK) return 13;
+    if (Enroll(server->Url(), "bob", "pa&ss<wordX", L"Ab<1", {0, 4, 8, 1}).result !=
+        OV_ERR_OPERATION_FAILED)
+      return 14;
+    return 0;
+  });
+  ASSERT_EQ(failedStep, 0);
   const std::string log = ov::test::ReadFile(logFile);
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log.find("AutoEnrollManager::PerformAutoEnrollment fails"), std::string::npos);
@@ -280,6 +323,8 @@ TEST_F(AutoEnrollment, LogNamesTheFailureAndNoSecret) {
   }
 }
 
+#ifndef _WIN32
+// libcurl and libproxy are Linux's: WinHTTP is part of Windows and linked.
 struct MissingLibrary {
   const char* name;
   const char* curlLibrary;
@@ -339,6 +384,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      ov::HttpStack::kProxyLibrary,
                                      "libproxy.so.1 has no function curl_"}),
     [](const auto& info) { return std::string(info.param.name); });
+#endif
 
 struct Failure {
   const char* name;
@@ -362,8 +408,7 @@ TEST_P(FailedEnrollment, EndsWithItsCodeAndLeavesTheTokenAsItWas) {
   ASSERT_TRUE(server->Ok()) << server->Error();
   ASSERT_EQ(OV_CreateInstanceA("Token", 0), OV_OK);
   const std::string before = TokenFile("Token");
-  const std::string url = "https://127.0.0.1:" + std::to_string(server->Port()) +
-                          (f.path != nullptr ? std::string("/") + f.path : "");
+  const std::string url = f.path != nullptr ? server->Url(f.path) : server->Origin();
   EXPECT_EQ(Enroll(url, f.user, f.password, f.softPin, f.rule, f.timeOutSeconds).result, f.expected);
   EXPECT_TRUE(TokenFile("Token") == before) << "the token file changed";
   EXPECT_EQ(Info().state, INSTALLED_STATE);

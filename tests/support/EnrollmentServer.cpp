@@ -1,3 +1,5 @@
+// The Linux launcher: the server is a child process of the test, which reads its readiness from
+// the child's standard output and ends it with SIGTERM.
 #include "support/EnrollmentServer.h"
 
 #include <fcntl.h>
@@ -9,9 +11,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <sstream>
-
-#include "support/TestEnvironment.h"
 
 extern char** environ;
 
@@ -22,6 +21,12 @@ namespace {
 constexpr int kStartSeconds = 30;
 
 }  // namespace
+
+struct EnrollmentServer::Process {
+  pid_t pid = -1;
+};
+
+const char* EnrollmentServer::Host() { return "127.0.0.1"; }
 
 EnrollmentServer::EnrollmentServer(const std::vector<std::string>& arguments) {
   std::string pattern = (std::filesystem::temp_directory_path() / "ov-enroll-XXXXXX").string();
@@ -38,6 +43,8 @@ EnrollmentServer::EnrollmentServer(const std::vector<std::string>& arguments) {
   for (auto& a : argv) pointers.push_back(a.data());
   pointers.push_back(nullptr);
 
+  m_process = std::make_unique<Process>();
+  pid_t& pid = m_process->pid;
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
     m_error = "pipe failed";
@@ -47,11 +54,11 @@ EnrollmentServer::EnrollmentServer(const std::vector<std::string>& arguments) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   const int spawned =
-      posix_spawn(&m_pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
+      posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
   if (spawned != 0) {
-    m_pid = -1;
+    pid = -1;
     close(pipeFds[0]);
     m_error = "cannot start " + argv[0];
     return;
@@ -76,45 +83,15 @@ EnrollmentServer::EnrollmentServer(const std::vector<std::string>& arguments) {
 }
 
 EnrollmentServer::~EnrollmentServer() {
-  if (m_pid > 0) {
-    kill(m_pid, SIGTERM);
+  if (m_process && m_process->pid > 0) {
+    kill(m_process->pid, SIGTERM);
     int status = 0;
-    waitpid(m_pid, &status, 0);
+    waitpid(m_process->pid, &status, 0);
   }
   if (!m_folder.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(m_folder, ignored);
   }
-}
-
-std::string EnrollmentServer::Url(const std::string& path) const {
-  return "https://127.0.0.1:" + std::to_string(m_port) + "/" + path;
-}
-
-std::vector<std::string> EnrollmentServer::Events() const {
-  std::vector<std::string> lines;
-  std::istringstream in(ReadFile(m_folder / "events.jsonl"));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
-std::vector<std::string> EnrollmentServer::Events(const std::string& kind) const {
-  std::vector<std::string> lines;
-  for (const auto& line : Events()) {
-    if (JsonValue(line, "event") == kind) lines.push_back(line);
-  }
-  return lines;
-}
-
-std::string EnrollmentServer::JsonValue(const std::string& line, const std::string& key) {
-  const std::string marker = "\"" + key + "\": ";
-  const auto at = line.find(marker);
-  if (at == std::string::npos) return {};
-  const auto start = at + marker.size();
-  if (line[start] != '"') return line.substr(start, line.find_first_of(",}", start) - start);
-  return line.substr(start + 1, line.find('"', start + 1) - start - 1);
 }
 
 }  // namespace ov::test

@@ -32,6 +32,12 @@ PrivateHome::~PrivateHome() {
 
 const std::filesystem::path& PrivateHome::Root() { return g_root; }
 
+void SetEnv(const std::string& name, const std::string& value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
+
+void UnsetEnv(const std::string& name) { unsetenv(name.c_str()); }
+
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

@@ -19,6 +19,12 @@ class PrivateHome {
   static std::filesystem::path DataHome() { return Root() / "data"; }
 };
 
+// Sets or removes a variable of this process's environment, where both the C library and the
+// system's own calls see it (on Windows the C runtime keeps a copy of its own, and a variable
+// cannot be set to an empty value).
+void SetEnv(const std::string& name, const std::string& value);
+void UnsetEnv(const std::string& name);
+
 // Reads a whole file; empty when it does not exist.
 std::string ReadFile(const std::filesystem::path& path);
 

@@ -6,6 +6,12 @@ exchange on every start, in the folder given with --dir (nothing secret is kept 
 repository), writes the authority's certificate to <dir>/ca.pem for the client to trust, listens
 on a free port and prints "READY <port>" on its standard output.
 
+--lifeline PORT makes it connect to 127.0.0.1:PORT, report "READY <port>" there instead, and stop as
+soon as that connection closes. A launcher that cannot wait for its child (Wine starts a Unix
+program detached from the Windows process that asked for it, with no handle to it and no pipe for
+its standard streams) stops the server by closing the connection, and a launcher that dies stops
+it the same way.
+
 The exchange is the one the client speaks: ClientHello -> ServerHello (R_S, the server's key as a
 base64 SubjectPublicKeyInfo in ds:KeyName, an optional soft-PIN rule), ClientNonce (R_C under
 RSA PKCS#1 v1.5, AD) -> ServerFinished (policy string, serial number, key confirmation MAC). It
@@ -42,6 +48,7 @@ import json
 import os
 import secrets
 import signal
+import socket
 import socketserver
 import ssl
 import sys
@@ -52,6 +59,7 @@ import xml.etree.ElementTree as ET
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import ec, padding, rsa
+from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
 from cryptography.x509.oid import NameOID
 
 PRF_URN = "urn:ietf:params:xml:ns:keyprov:dskpp:prf-sha256"
@@ -117,22 +125,32 @@ def _name(text):
     return x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, text)])
 
 
+def _sign(builder, key):
+    """Signs until r and s both fill their 32 bytes. Wine's certificate check joins them without
+    padding, so it rejects a signature with a shorter one (about one in a hundred and twenty-eight)
+    and the tests under Wine would fail now and then for no fault of the client."""
+    while True:
+        cert = builder.sign(key, hashes.SHA256())
+        r, s = decode_dss_signature(cert.signature)
+        if r.bit_length() > 248 and s.bit_length() > 248:
+            return cert
+
+
 def make_ca(label):
     key = ec.generate_private_key(ec.SECP256R1())
     now = datetime.datetime.now(datetime.timezone.utc)
-    cert = (x509.CertificateBuilder().subject_name(_name(label)).issuer_name(_name(label))
-            .public_key(key.public_key()).serial_number(x509.random_serial_number())
-            .not_valid_before(now - datetime.timedelta(days=1))
-            .not_valid_after(now + datetime.timedelta(days=30))
-            .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
-            .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False,
-                                         key_encipherment=False, data_encipherment=False,
-                                         key_agreement=False, key_cert_sign=True, crl_sign=True,
-                                         encipher_only=False, decipher_only=False), critical=True)
-            .add_extension(x509.SubjectKeyIdentifier.from_public_key(key.public_key()),
-                           critical=False)
-            .sign(key, hashes.SHA256()))
-    return key, cert
+    builder = (x509.CertificateBuilder().subject_name(_name(label)).issuer_name(_name(label))
+               .public_key(key.public_key()).serial_number(x509.random_serial_number())
+               .not_valid_before(now - datetime.timedelta(days=1))
+               .not_valid_after(now + datetime.timedelta(days=30))
+               .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
+               .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False,
+                                            key_encipherment=False, data_encipherment=False,
+                                            key_agreement=False, key_cert_sign=True, crl_sign=True,
+                                            encipher_only=False, decipher_only=False), critical=True)
+               .add_extension(x509.SubjectKeyIdentifier.from_public_key(key.public_key()),
+                              critical=False))
+    return key, _sign(builder, key)
 
 
 def make_leaf(ca_key, ca_cert, names, expired=False):
@@ -142,18 +160,17 @@ def make_leaf(ca_key, ca_cert, names, expired=False):
         start, end = now - datetime.timedelta(days=30), now - datetime.timedelta(days=1)
     else:
         start, end = now - datetime.timedelta(days=1), now + datetime.timedelta(days=30)
-    cert = (x509.CertificateBuilder().subject_name(_name("enrollment test server"))
-            .issuer_name(ca_cert.subject).public_key(key.public_key())
-            .serial_number(x509.random_serial_number())
-            .not_valid_before(start).not_valid_after(end)
-            .add_extension(x509.SubjectAlternativeName(names), critical=False)
-            .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
-            .add_extension(x509.ExtendedKeyUsage([x509.oid.ExtendedKeyUsageOID.SERVER_AUTH]),
-                           critical=False)
-            .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key()),
-                           critical=False)
-            .sign(ca_key, hashes.SHA256()))
-    return key, cert
+    builder = (x509.CertificateBuilder().subject_name(_name("enrollment test server"))
+               .issuer_name(ca_cert.subject).public_key(key.public_key())
+               .serial_number(x509.random_serial_number())
+               .not_valid_before(start).not_valid_after(end)
+               .add_extension(x509.SubjectAlternativeName(names), critical=False)
+               .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
+               .add_extension(x509.ExtendedKeyUsage([x509.oid.ExtendedKeyUsageOID.SERVER_AUTH]),
+                              critical=False)
+               .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key()),
+                              critical=False))
+    return key, _sign(builder, ca_key)
 
 
 def write_certificates(folder, kind):
@@ -393,6 +410,16 @@ def exit_with_parent(parent):
     os._exit(0)
 
 
+def exit_with_lifeline(lifeline):
+    """Ends the server when the launcher closes the lifeline or goes away."""
+    try:
+        while lifeline.recv(64):
+            pass
+    except OSError:
+        pass
+    os._exit(0)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--dir", required=True)
@@ -401,6 +428,7 @@ def main():
     parser.add_argument("--certificate", default="good")
     parser.add_argument("--delay", type=float, default=5.0)
     parser.add_argument("--key-bits", type=int, default=2048)
+    parser.add_argument("--lifeline", type=int)
     args = parser.parse_args()
 
     cert_path, key_path = write_certificates(args.dir, args.certificate)
@@ -410,8 +438,14 @@ def main():
     server = Server(("127.0.0.1", 0), make_handler(enrollment))
     server.socket = context.wrap_socket(server.socket, server_side=True)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    threading.Thread(target=exit_with_parent, args=(os.getppid(),), daemon=True).start()
-    print("READY %d" % server.server_address[1], flush=True)
+    ready = "READY %d\n" % server.server_address[1]
+    if args.lifeline:
+        lifeline = socket.create_connection(("127.0.0.1", args.lifeline))
+        lifeline.sendall(ready.encode())
+        threading.Thread(target=exit_with_lifeline, args=(lifeline,), daemon=True).start()
+    else:
+        threading.Thread(target=exit_with_parent, args=(os.getppid(),), daemon=True).start()
+        print(ready, end="", flush=True)
     server.serve_forever()
 
 

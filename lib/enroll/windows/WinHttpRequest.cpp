@@ -1,11 +1,25 @@
 // HttpRequest's channel over WinHTTP, used synchronously: the user's Internet proxy settings and
-// automatic proxy discovery choose the proxy, certificates and host names are always checked (no
-// security flag is ever set), and the only callback logs a secure failure.
+// automatic proxy discovery choose the proxy, certificates and host names are always checked, and
+// the only callback logs a secure failure.
+//
+// OV_ENROLL_CA_FILE names a PEM file of further certificate authorities to trust, as it does for
+// libcurl: the system's roots stay trusted and the file's are added. WinHTTP has no place for
+// roots of a caller's own, so with the variable set it is told to let an unknown root through
+// (the only security flag ever set; dates, usage and the host name it still checks itself), and
+// the server's chain is checked here instead, after the TLS handshake and before the body goes
+// out: it must end in a root of the system's or in one of the file's (a chain engine whose only
+// roots are those), and pass the SSL policy for the host name either way. Until then nothing but
+// the request line and the fixed headers has been sent. A file that cannot be read or holds no
+// certificate fails the session, never trusts less or more than it says.
 #include <windows.h>
+
+#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <cctype>
+#include <cstddef>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/LogFacade.h"
@@ -18,6 +32,8 @@ namespace ov {
 namespace {
 
 constexpr DWORD kAutoDetectionFailed = 12180;  // ERROR_WINHTTP_AUTODETECTION_FAILED
+// No trust file comes near this; a larger one is refused rather than read.
+constexpr LONGLONG kMaxCaFileBytes = 1 << 20;
 
 class Handle {
  public:
@@ -95,6 +111,164 @@ bool IsPlainHost(std::string_view host) {
   return true;
 }
 
+struct StoreCloser {
+  void operator()(void* store) const noexcept { CertCloseStore(store, 0); }
+};
+using CertStore = std::unique_ptr<void, StoreCloser>;
+
+struct EngineFreer {
+  void operator()(void* engine) const noexcept {
+    CertFreeCertificateChainEngine(static_cast<HCERTCHAINENGINE>(engine));
+  }
+};
+using ChainEngine = std::unique_ptr<void, EngineFreer>;
+
+struct CertificateFreer {
+  void operator()(const CERT_CONTEXT* certificate) const noexcept {
+    CertFreeCertificateContext(certificate);
+  }
+};
+
+struct ChainFreer {
+  void operator()(const CERT_CHAIN_CONTEXT* chain) const noexcept {
+    CertFreeCertificateChain(chain);
+  }
+};
+
+struct FileCloser {
+  void operator()(HANDLE file) const noexcept { CloseHandle(file); }
+};
+
+// The value of OV_ENROLL_CA_FILE; empty when it is not set.
+std::wstring CaFileSetting() {
+  const std::wstring name = ToWide(HttpRequest::kCaFileVariable);
+  const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+  if (size == 0) return {};
+  std::wstring value(size, L'\0');
+  const DWORD length = GetEnvironmentVariableW(name.c_str(), value.data(), size);
+  value.resize(length < size ? length : 0);
+  return value;
+}
+
+// Adds the certificate whose DER form `base64` holds.
+bool AddCertificate(HCERTSTORE store, std::string_view base64) {
+  const auto size = static_cast<DWORD>(base64.size());
+  DWORD length = 0;
+  if (!CryptStringToBinaryA(base64.data(), size, CRYPT_STRING_BASE64, nullptr, &length, nullptr,
+                            nullptr)) {
+    return false;
+  }
+  std::vector<BYTE> der(length);
+  return CryptStringToBinaryA(base64.data(), size, CRYPT_STRING_BASE64, der.data(), &length,
+                              nullptr, nullptr) &&
+         CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), length,
+                                          CERT_STORE_ADD_USE_EXISTING, nullptr);
+}
+
+// The certificates of a PEM file, in a store of their own; null when the file cannot be read or
+// holds none.
+CertStore LoadCertificates(const std::wstring& path, LogScope& log) {
+  HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    log.Message("Cannot open the CA file");
+    log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+    return nullptr;
+  }
+  const std::unique_ptr<void, FileCloser> file(opened);
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxCaFileBytes) {
+    log.Message("CA file unreadable or too large");
+    return nullptr;
+  }
+  std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!text.empty() &&
+      (!ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr) ||
+       read != text.size())) {
+    log.Message("Cannot read the CA file");
+    return nullptr;
+  }
+
+  CertStore store(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+  if (!store) return nullptr;
+  static constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
+  static constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
+  // Every block must be a certificate: a file that says more than can be read is refused whole.
+  int32_t count = 0;
+  for (std::size_t at = text.find(kBegin); at != std::string::npos; at = text.find(kBegin, at)) {
+    const std::size_t body = at + kBegin.size();
+    const std::size_t end = text.find(kEnd, body);
+    const bool ok = end != std::string::npos &&
+                    AddCertificate(store.get(), std::string_view(text).substr(body, end - body));
+    if (!ok) {
+      log.Message("CA file holds a block that is not a certificate");
+      return nullptr;
+    }
+    ++count;
+    at = end + kEnd.size();
+  }
+  log.Number("CA certificates", count);
+  if (count == 0) {
+    log.Message("No certificate in the CA file");
+    return nullptr;
+  }
+  return store;
+}
+
+// Whether `certificate`'s chain, built by `engine` (null: the system's), ends in a trusted root
+// and passes the SSL policy for `host`.
+bool ChainIsTrusted(HCERTCHAINENGINE engine, PCCERT_CONTEXT certificate, const std::wstring& host) {
+  char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
+  LPSTR usages[] = {serverAuth};
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof para;
+  para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+  para.RequestedUsage.Usage.cUsageIdentifier = 1;
+  para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  PCCERT_CHAIN_CONTEXT built = nullptr;
+  if (!CertGetCertificateChain(engine, certificate, nullptr, certificate->hCertStore, &para, 0,
+                               nullptr, &built)) {
+    return false;
+  }
+  const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer> chain(built);
+  if (chain->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR) return false;
+  std::wstring name = host;
+  SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+  ssl.cbSize = sizeof ssl;
+  ssl.dwAuthType = AUTHTYPE_SERVER;
+  ssl.pwszServerName = name.data();
+  CERT_CHAIN_POLICY_PARA policy{};
+  policy.cbSize = sizeof policy;
+  policy.pvExtraPolicyPara = &ssl;
+  CERT_CHAIN_POLICY_STATUS status{};
+  status.cbSize = sizeof status;
+  return CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &status) &&
+         status.dwError == 0;
+}
+
+// Whether the server that `request` is connected to presented a certificate whose chain ends in a
+// root of the system's or in one of the roots `extraEngine` trusts, for `host`.
+bool ServerIsTrusted(HINTERNET request, HCERTCHAINENGINE extraEngine, const std::wstring& host) {
+  LogScope log("HttpRequest::ServerIsTrusted");
+  PCCERT_CONTEXT presented = nullptr;
+  DWORD size = sizeof presented;
+  if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &presented, &size) ||
+      presented == nullptr) {
+    log.Message("No server certificate");
+    log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+    return false;
+  }
+  const std::unique_ptr<const CERT_CONTEXT, CertificateFreer> certificate(presented);
+  if (ChainIsTrusted(nullptr, certificate.get(), host)) return true;
+  if (ChainIsTrusted(extraEngine, certificate.get(), host)) {
+    log.Message("Server certificate issued by the CA file");
+    return true;
+  }
+  log.Message("Server certificate not trusted");
+  return false;
+}
+
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR, DWORD status, LPVOID information, DWORD length) {
   if (status != WINHTTP_CALLBACK_STATUS_SECURE_FAILURE) return;
   LogScope log("HttpRequest::SecureFailureCallback");
@@ -110,6 +284,9 @@ struct HttpRequest::Session {
   Handle connection;
   Handle request;  // the open exchange's
   std::wstring url;
+  // The CA file's certificates and the engine that trusts only them; null without the file.
+  CertStore extraRoots;
+  ChainEngine extraEngine;
 };
 
 HttpRequest::HttpRequest() = default;
@@ -148,6 +325,23 @@ bool HttpRequest::HttpOpenSession() {
   const int timeOut = static_cast<int>(m_dwTimeOut);
   WinHttpSetTimeouts(session->session.get(), timeOut, timeOut, timeOut, timeOut);
   session->url = NarrowToWide(*m_szURL);
+  if (const std::wstring caFile = CaFileSetting(); !caFile.empty()) {
+    log.Wide("caFile", caFile.c_str());
+    session->extraRoots = LoadCertificates(caFile, log);
+    if (!session->extraRoots) return false;
+    // The structure as Windows 7 defined it, without the later dwExclusiveFlags (not needed
+    // here): the size Windows still takes and the only one with an exclusive root Wine takes.
+    CERT_CHAIN_ENGINE_CONFIG config{};
+    config.cbSize = offsetof(CERT_CHAIN_ENGINE_CONFIG, dwExclusiveFlags);
+    config.hExclusiveRoot = session->extraRoots.get();
+    HCERTCHAINENGINE engine = nullptr;
+    if (!CertCreateCertificateChainEngine(&config, &engine)) {
+      log.Message("CertCreateCertificateChainEngine failed");
+      log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+      return false;
+    }
+    session->extraEngine.reset(engine);
+  }
   m_session = std::move(session);
   return true;
 }
@@ -184,6 +378,25 @@ bool HttpRequest::HttpOpenRequest() {
     log.Message("WinHttpOpenRequest failed");
     log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
     return false;
+  }
+  // WinHttpSetTimeouts does not cover the wait for the reply's headers everywhere (Wine waits
+  // for them as long as this option says, 90 seconds unless set): the caller's time-out does.
+  if (DWORD timeOut = m_dwTimeOut;
+      timeOut != 0 &&
+      !WinHttpSetOption(m_session->request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &timeOut,
+                        sizeof timeOut)) {
+    log.Message("WinHttpSetOption failed");
+    log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+    return false;
+  }
+  if (m_bSecure && m_session->extraEngine) {
+    DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+    if (!WinHttpSetOption(m_session->request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags,
+                          sizeof flags)) {
+      log.Message("WinHttpSetOption failed");
+      log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+      return false;
+    }
   }
   HttpSetProxyOptions();
   return true;
@@ -264,12 +477,33 @@ bool HttpRequest::HttpSendRequest() {
     log.Message("Request body is empty");
     return false;
   }
+  // The headers first, the body once the server is known to be the one it must be.
   const DWORD length = static_cast<DWORD>(m_requestBody.size());
-  if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                          const_cast<char*>(m_requestBody.data()), length, length, 0)) {
+  if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                          length, 0)) {
     log.Message("WinHttpSendRequest failed");
     log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
     return false;
+  }
+  // WinHTTP let an unknown root through only when there is a CA file (HttpOpenRequest).
+  if (m_bSecure && m_session->extraEngine &&
+      !ServerIsTrusted(request, static_cast<HCERTCHAINENGINE>(m_session->extraEngine.get()),
+                       NarrowToWide(m_serverName))) {
+    // Reported the way WinHTTP reports a root it does not know.
+    SecureFailureCallback(WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, nullptr);
+    log.Message("WinHttpSendRequest failed");
+    log.Number("GetLastError", static_cast<int32_t>(ERROR_WINHTTP_SECURE_FAILURE));
+    return false;
+  }
+  for (DWORD sent = 0; sent < length;) {
+    DWORD written = 0;
+    if (!WinHttpWriteData(request, m_requestBody.data() + sent, length - sent, &written) ||
+        written == 0) {
+      log.Message("WinHttpWriteData failed");
+      log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+      return false;
+    }
+    sent += written;
   }
   // HttpReceiveResponse: the body read piece by piece; of each piece only the text before a NUL.
   LogScope receive("HttpRequest::HttpReceiveResponse");

@@ -4,6 +4,7 @@
 // test reads or writes the real user's registry or application data.
 #include "support/TestEnvironment.h"
 
+#include <stdlib.h>
 #include <windows.h>
 
 #include <fstream>
@@ -49,6 +50,17 @@ PrivateHome::PrivateHome() {
                      static_cast<DWORD>(appData.size() + 1)),
       "RegSetValueExA");
   RegCloseKey(folders);
+  // The user's certificate stores, empty. crypt32 makes their keys when it first opens them, and
+  // under a volatile key it cannot (their keys would have to be volatile too): the user's Root
+  // store would not open, and with it every TLS certificate check would fail, whoever issued it.
+  for (const char* store : {"Root", "CA", "My", "Trust", "Disallowed", "TrustedPeople"}) {
+    HKEY key = nullptr;
+    Check(RegCreateKeyExA(
+              root, (std::string("Software\\Microsoft\\SystemCertificates\\") + store).c_str(), 0,
+              nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+          "RegCreateKeyExA");
+    RegCloseKey(key);
+  }
   // Without the override the tests would work on the real user's registry: give up instead.
   Check(RegOverridePredefKey(HKEY_CURRENT_USER, root), "RegOverridePredefKey");
   RegCloseKey(root);
@@ -62,6 +74,14 @@ PrivateHome::~PrivateHome() {
 }
 
 const std::filesystem::path& PrivateHome::Root() { return g_root; }
+
+// _putenv_s changes the runtime's copy and the process's environment block alike; an empty
+// value removes the variable from both.
+void SetEnv(const std::string& name, const std::string& value) {
+  _putenv_s(name.c_str(), value.c_str());
+}
+
+void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
