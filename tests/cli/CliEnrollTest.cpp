@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include <openssl/evp.h>
-
 #include "CliRunner.h"
+#include "support/Base64Reference.h"
 #include "support/EnrollmentServer.h"
 #include "support/PasscodeReference.h"
 #include "support/TestEnvironment.h"
@@ -22,15 +21,8 @@ using ov::test::Formulate;
 const std::string kPinPolicy = Formulate({{"mode", 0}, {"pinlen", 4}, {"pwdlen", 6}});
 const std::string kNoPinPolicy = Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
 
+using ov::test::Base64;
 using ov::test::FromHex;
-
-std::string Base64(const std::string& text) {
-  std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');
-  out.resize(static_cast<std::size_t>(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                                      reinterpret_cast<const unsigned char*>(text.data()),
-                                                      static_cast<int>(text.size()))));
-  return out;
-}
 
 class CliEnrollTest : public ::testing::Test {
  protected:

@@ -1,8 +1,6 @@
 // The front ends' shared rules: the proposed token name and the string table's formatting.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +8,7 @@
 #include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
+#include "support/Base64Reference.h"
 
 namespace {
 
@@ -78,24 +77,7 @@ TEST(StringTableTest, FormatsItsPlaceholders) {
   EXPECT_STREQ(ov::frontend::OVString(9999), "");
 }
 
-// Standard Base64 with padding, written out here so that the test does not trust the code under
-// test or a crypto library for it.
-std::string Base64(const std::string& text) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); i += 3) {
-    const std::size_t n = std::min<std::size_t>(3, text.size() - i);
-    uint32_t group = 0;
-    for (std::size_t j = 0; j < 3; ++j) {
-      group = (group << 8) | (j < n ? static_cast<unsigned char>(text[i + j]) : 0u);
-    }
-    for (std::size_t j = 0; j < 4; ++j) {
-      out.push_back(j <= n ? kAlphabet[(group >> (18 - 6 * j)) & 63] : '=');
-    }
-  }
-  return out;
-}
+using ov::test::Base64;
 
 TEST(EnrollmentStringTest, RecognisesAndParses) {
   using ov::frontend::ParseEnrollmentString;
