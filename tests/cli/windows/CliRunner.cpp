@@ -153,12 +153,17 @@ HANDLE StartProgram(const std::vector<std::string>& argv, const std::vector<std:
   startup.hStdOutput = output;
   startup.hStdError = error;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, environment.data(),
-                      folder.wstring().c_str(), &startup, &process)) {
-    return nullptr;
+  // Wine now and then fails to make a process with an internal error when many start in a row;
+  // the start is tried again then, as cmake/wine-run does for the tests themselves.
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+                       folder.wstring().c_str(), &startup, &process)) {
+      CloseHandle(process.hThread);
+      return process.hProcess;
+    }
+    if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  CloseHandle(process.hThread);
-  return process.hProcess;
 }
 
 HANDLE CreateOutputFile(const std::filesystem::path& path) {
@@ -227,6 +232,22 @@ std::string ConsoleText(HANDLE output) {
     if (y < info.dwCursorPosition.Y) text += "\n";
   }
   return text;
+}
+
+// Gives this process a new console whose screen can be read. Wine's consoles work only when its
+// desktop process has a display (see scripts/test-windows); without one the screen cannot be read
+// and the program would write into nothing.
+void MakeWorkingConsole(HANDLE& input, HANDLE& output) {
+  FreeConsole();
+  if (!AllocConsole()) throw std::runtime_error("AllocConsole failed");
+  input = OpenConsole("CONIN$");
+  output = OpenConsole("CONOUT$");
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  DWORD mode = 0;
+  if (input == INVALID_HANDLE_VALUE || output == INVALID_HANDLE_VALUE ||
+      !GetConsoleMode(input, &mode) || !GetConsoleScreenBufferInfo(output, &info)) {
+    throw std::runtime_error("the console does not work: has Wine's desktop a display?");
+  }
 }
 
 // The test process's answer to the Ctrl+C it types for the program. A handler, unlike ignoring
@@ -317,11 +338,10 @@ CliRunner::TerminalRun CliRunner::RunOnTerminal(const std::vector<std::string>& 
                                                  const std::vector<TerminalStep>& steps) const {
   TerminalRun run;
   AppData().Set(m_root / "data");
-  FreeConsole();
-  if (!AllocConsole()) throw std::runtime_error("AllocConsole failed");
+  HANDLE input = INVALID_HANDLE_VALUE;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  MakeWorkingConsole(input, output);
   SetConsoleCtrlHandler(StayOnInterrupt, TRUE);
-  const HANDLE input = OpenConsole("CONIN$");
-  const HANDLE output = OpenConsole("CONOUT$");
   const HANDLE program =
       StartProgram(Argv(args), Environment(), m_root, input, output, output, 0);
   if (program == nullptr) {
