@@ -214,15 +214,17 @@ int32_t GetTokenDetails(const TokenData& record, OVTokenInfoA& entry) {
     details.m_szTokenName = DuplicateText(TokenData::Text(record.m_szTokenName));
     details.m_szSdkVersion = DuplicateText(std::string_view(kSdkVersion));
     const std::string_view policyText = TokenData::Text(record.m_szPolicy);
-    if (policyText.empty()) {
+    OVPolicy policy;
+    if (!policyText.empty()) policy.SetPolicyString(policyText);
+    // A token whose last try reached "maxattacks" before the process was stopped is deactivated
+    // when it is opened: it is listed as it will open.
+    if (policyText.empty() || OVEngine::AttemptsExhausted(policy, record.m_nBadPinCount)) {
       details.m_nTokenState = INSTALLED_STATE;
       details.m_nChallengeLength = -1;
       details.m_nMaxAttacks = -1;
       details.m_nPinLength = -1;
       details.m_nTimeStep = -1;
     } else {
-      OVPolicy policy;
-      policy.SetPolicyString(policyText);
       const int32_t pinLength = policy.GetPolicyParameter("pinlen");
       details.m_nBadPinCount = record.m_nBadPinCount;
       details.m_nMaxAttacks = policy.GetPolicyParameter("maxattacks");
@@ -236,7 +238,7 @@ int32_t GetTokenDetails(const TokenData& record, OVTokenInfoA& entry) {
       // The length the PIN rule enforces (a level 4 or 5 extension replaces "pinlen"), as the open
       // token's information gives it, so that no front end asks for a PIN the rule then refuses.
       details.m_nPinLength = pinLength != 0 ? policy.GetPinLen() : 0;
-      details.m_nLockTimeLeft = GetLockTimeLeft(record.m_nLockUntil);
+      details.m_nLockTimeLeft = OVEngine::LockTimeLeft(policy, record);
       details.m_nTimeStep = policy.GetPolicyParameter("tstick");
       details.m_bTokenLocked = details.m_nLockTimeLeft != 0 ? 1 : 0;
     }

@@ -78,16 +78,52 @@ int32_t OVEngine::GetLockTimeLeft(int32_t lockUntil) {
   return static_cast<int32_t>(std::clamp<int64_t>(left, 0, kLongestLockSeconds));
 }
 
+int32_t OVEngine::PolicyLockSeconds(const OVPolicy& policy, int32_t badPinCount) {
+  const int32_t delay = policy.GetAttackDelay();
+  if (delay <= 0 || badPinCount <= 0 || badPinCount < delay) return 0;
+  const int64_t minutes = static_cast<int64_t>(badPinCount) - delay + 1;
+  return static_cast<int32_t>(std::min<int64_t>(60 * minutes, kLongestLockSeconds));
+}
+
+int32_t OVEngine::LockTimeLeft(const OVPolicy& policy, const TokenData& record) {
+  return std::min(GetLockTimeLeft(record.m_nLockUntil), PolicyLockSeconds(policy, record.m_nBadPinCount));
+}
+
+bool OVEngine::AttemptsExhausted(const OVPolicy& policy, int32_t badPinCount) {
+  const int32_t maxAttacks = policy.GetMaxAttacks();
+  return maxAttacks > 0 && badPinCount >= maxAttacks;
+}
+
 bool OVEngine::CapLockTime() {
   const int32_t until = m_TokenData.m_nLockUntil;
-  if (until == 0 || static_cast<int64_t>(until) - NowSince2010() <= kLongestLockSeconds) return false;
+  const int64_t allowed = PolicyLockSeconds(m_Policy, m_TokenData.m_nBadPinCount);
+  if (until == 0 || static_cast<int64_t>(until) - NowSince2010() <= allowed) return false;
   LogScope log("OVEngine::CapLockTime");
-  log.Message("The lock-out was set by a clock that ran ahead: it ends after the longest delay");
-  m_TokenData.m_nLockUntil = static_cast<int32_t>(NowSince2010() + kLongestLockSeconds);
+  log.Message("The lock-out was set by a clock that ran ahead: it ends after the policy's lock time");
+  m_TokenData.m_nLockUntil = allowed == 0 ? 0 : static_cast<int32_t>(NowSince2010() + allowed);
   return true;
 }
 
-bool OVEngine::IsTokenLocked() const { return GetLockTimeLeft(m_TokenData.m_nLockUntil) > 0; }
+bool OVEngine::IsTokenLocked() const { return LockTimeLeft(m_Policy, m_TokenData) > 0; }
+
+void OVEngine::CountAttempt() {
+  ++m_TokenData.m_nBadPinCount;
+  m_nBadPinCount = m_TokenData.m_nBadPinCount;
+  const int32_t delay = m_Policy.GetAttackDelay();
+  if (PolicyLockSeconds(m_Policy, m_nBadPinCount) > 0) SetLockTime(m_nBadPinCount - delay);
+}
+
+bool OVEngine::DeactivateIfSpent(int32_t& result) {
+  if (TokenData::Text(m_TokenData.m_szPolicy).empty() ||
+      !AttemptsExhausted(m_Policy, m_TokenData.m_nBadPinCount)) {
+    return false;
+  }
+  LogScope log("OVEngine::DeactivateIfSpent");
+  log.Message("The token's last try reached the most wrong PINs allowed: it is deactivated");
+  log.Number("nBadPinCount", m_TokenData.m_nBadPinCount);
+  result = ResetToken() == OV_OK ? OV_ERR_TOKEN_DEACTIVATED : OV_ERR_OPERATION_FAILED;
+  return true;
+}
 
 void OVEngine::StorePolicyInRecord() {
   TokenData::SetText(m_TokenData.m_szPolicy, m_Policy.GetPolicyString());
@@ -120,14 +156,17 @@ void OVEngine::InitOVEngine() {
     m_nTokenState = static_cast<int32_t>(m_TokenData.m_nState);
     m_nBadPinCount = m_TokenData.m_nBadPinCount;
   }
-  const bool capped = CapLockTime();
   if (!TokenData::Text(m_TokenData.m_szPolicy).empty()) {
     m_Policy.SetPolicyString(TokenData::Text(m_TokenData.m_szPolicy));
     StorePolicyInRecord();
   }
+  // The lock-out is measured against the policy, so the policy comes first.
+  const bool capped = CapLockTime();
   if (FileExists(path)) {
     // The whole record map is kept, so that every later save writes the seed back.
     ReadOV3FromFile(m_Properties, path, m_szUniqueID, m_bIsOv3File);
+    int32_t deactivated = OV_OK;
+    if (DeactivateIfSpent(deactivated)) return;
     // The shortened lock-out is written at once, or it would start again at every opening.
     if (capped && !SaveData()) log.Message("Error: the shortened lock-out could not be saved");
     return;
@@ -229,21 +268,31 @@ int32_t OVEngine::ValidatePIN(const char* pin) {
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
   CapLockTime();
-  // The attempt is counted on disk before the PIN is tried: a process killed while trying, or a
-  // disk that refuses the write, never gives a free guess. A refused write answers as any failed
-  // save, before anything about the PIN is known. A token without a user PIN opens with the fixed
-  // internal one, which nobody has to guess: it is not counted.
+  int32_t deactivated = OV_OK;
+  if (DeactivateIfSpent(deactivated)) return log.Return(deactivated);
+  // The try is counted on disk, with the lock-out or the deactivation it brings, before the PIN is
+  // tried: a process stopped while trying, or a disk that refuses the write, never gives a free
+  // guess, and up to the answer a right PIN writes exactly what a wrong one does. A refused write
+  // answers as any failed save, before anything about the PIN is known. A token without a user PIN
+  // opens with the fixed internal one, which nobody has to guess: it is not counted.
   const bool guessable = m_Policy.GetPolicyParameter("pinlen") != 0;
-  ++m_TokenData.m_nBadPinCount;
-  m_nBadPinCount = m_TokenData.m_nBadPinCount;
-  if (guessable && !SaveData()) {
-    log.Message("Error: the attempt could not be counted");
-    return log.Return(OV_ERR_OPERATION_FAILED);
+  if (guessable) {
+    const int32_t count = m_TokenData.m_nBadPinCount;
+    const int32_t lockUntil = m_TokenData.m_nLockUntil;
+    CountAttempt();
+    if (!SaveData()) {
+      m_TokenData.m_nBadPinCount = count;
+      m_TokenData.m_nLockUntil = lockUntil;
+      m_nBadPinCount = count;
+      log.Message("Error: the attempt could not be counted");
+      return log.Return(OV_ERR_OPERATION_FAILED);
+    }
   }
   const std::string_view pinText = pin ? std::string_view(pin) : std::string_view();
   if (DecryptOTPKey(pinText) == OV_OK) {
     m_TokenData.m_nBadPinCount = 0;
     m_nBadPinCount = 0;
+    m_TokenData.m_nLockUntil = 0;
     if (m_TokenData.m_bKeySet == 1) {
       DecryptMacKey(pinText);
       if (!TokenData::Text(m_TokenData.m_szEncTransactionKey).empty()) DecryptTransactionKey(pinText);
@@ -255,19 +304,8 @@ int32_t OVEngine::ValidatePIN(const char* pin) {
     return log.Return(OV_OK);
   }
   log.Number("nBadPinCount", m_nBadPinCount);
-  const int32_t maxAttacks = m_Policy.GetMaxAttacks();
-  if (maxAttacks != 0 && maxAttacks <= m_nBadPinCount) {
-    const int32_t reset = ResetToken();
-    return log.Return(reset == OV_OK ? OV_ERR_TOKEN_DEACTIVATED : OV_ERR_OPERATION_FAILED);
-  }
-  const int32_t attackDelay = m_Policy.GetAttackDelay();
-  if (attackDelay > 0 && m_nBadPinCount >= attackDelay) {
-    SetLockTime(m_nBadPinCount - attackDelay);
-    if (!SaveData()) {
-      log.Message("Failed to save data");
-      return log.Return(OV_ERR_OPERATION_FAILED);
-    }
-  }
+  // The count on disk says "spent" already; the keys go now that the PIN proved wrong.
+  if (guessable && DeactivateIfSpent(deactivated)) return log.Return(deactivated);
   return log.Return(OV_ERR_INVALID_PIN);
 }
 
@@ -426,7 +464,7 @@ int32_t OVEngine::GetTokenInfo(OVTokenInfoA& info) {
   info.m_nChallengeLength = m_Policy.GetChallLen();
   info.m_nMaxAttacks = m_Policy.GetMaxAttacks();
   info.m_nBadPinCount = m_nBadPinCount;
-  info.m_nLockTimeLeft = GetLockTimeLeft(m_TokenData.m_nLockUntil);
+  info.m_nLockTimeLeft = LockTimeLeft(m_Policy, m_TokenData);
   info.m_bTokenLocked = info.m_nLockTimeLeft > 0;
   info.m_bPinRequired = m_Policy.IsPinRequired();
   info.m_nPinLength = info.m_bPinRequired ? m_Policy.GetPinLen() : -1;

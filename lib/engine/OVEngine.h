@@ -7,6 +7,11 @@
 // key. Wrong PINs count towards a lock-out (from "attackdelay" on) and towards deactivation (at
 // "maxattacks", which resets the token to INSTALLED_STATE).
 //
+// A try's outcome is on disk before the PIN is tried: the count goes up, with the lock-out it
+// brings, in one save, and a right PIN undoes that in the save that follows. A token whose stored
+// count has reached "maxattacks" is spent: it is deactivated when it is opened or validated, so a
+// process stopped between the count and the deactivation never leaves it usable.
+//
 // One engine per process (GetInstance / ReleaseInstance), used under the library lock.
 #pragma once
 
@@ -92,6 +97,13 @@ class OVEngine final : public OVEngineStore {
   static char* GetTokenModeStr(int32_t mode);
   char* GetTokenPolicyLevel() const;
   static int32_t GetLockTimeLeft(int32_t lockUntil);
+  // The lock-out, in seconds, that `badPinCount` wrong PINs in a row give under `policy`: none
+  // below "attackdelay" (or without one), then a minute per try from there, up to the longest.
+  static int32_t PolicyLockSeconds(const OVPolicy& policy, int32_t badPinCount);
+  // Seconds left of `record`'s lock-out, never more than its policy gives its count from now.
+  static int32_t LockTimeLeft(const OVPolicy& policy, const TokenData& record);
+  // True when `badPinCount` wrong PINs in a row deactivate a token of `policy`.
+  static bool AttemptsExhausted(const OVPolicy& policy, int32_t badPinCount);
 
   int32_t GetTokenState() const noexcept { return m_nTokenState; }
   void SetTokenState(int32_t state) noexcept { m_nTokenState = state; }
@@ -110,9 +122,15 @@ class OVEngine final : public OVEngineStore {
   // A legacy token opened with the right PIN becomes a format-3 token.
   int32_t ConvertLegacyToken(const char* pin);
   static int64_t NowSince2010();
-  // A lock-out end further ahead than the longest delay was set by a clock that ran ahead: it
-  // ends that delay from now instead. True when the record was changed.
+  // A lock-out that ends later than the policy's lock time for the stored count from now was set
+  // by a clock that ran ahead: it ends that lock time from now instead. True when the record
+  // was changed.
   bool CapLockTime();
+  // Counts a try in the record, with the lock-out the new count brings.
+  void CountAttempt();
+  // A token whose stored count reached "maxattacks" (a deactivating try that was stopped before
+  // it finished) is deactivated for good. True when it was spent.
+  bool DeactivateIfSpent(int32_t& result);
   // Gives the token `name` in memory and writes its file (still under its current file name)
   // with the seed protected again for that name under `pin`.
   bool WriteForName(const std::string& name, const SecureString& pin);

@@ -88,6 +88,7 @@ struct Listed {
   int32_t badPins = 0;
   int32_t lockLeft = 0;
   bool locked = false;
+  int32_t state = 0;
 };
 
 class StoreFaultsTest : public ::testing::Test {
@@ -111,7 +112,7 @@ class StoreFaultsTest : public ::testing::Test {
     if (code != OV_OK) return tokens;
     for (int32_t i = 0; i < count; ++i) {
       tokens.push_back({list[i].m_szTokenName, list[i].m_nBadPinCount, list[i].m_nLockTimeLeft,
-                        list[i].m_bTokenLocked != 0});
+                        list[i].m_bTokenLocked != 0, list[i].m_nTokenState});
     }
     OV_FreeTokenListA(list.data(), count);
     return tokens;
@@ -280,6 +281,107 @@ TEST_F(StoreFaultsTest, AttemptIsCountedOnDiskBeforeThePinIsTried) {
   EXPECT_EQ(List()[0].badPins, 0);
 }
 
+// "maxattacks" 5 and "attackdelay" 2: the 2nd wrong PIN in a row locks 1 minute, the 3rd 2, the
+// 4th 3, and the 5th deactivates.
+const std::string kGuardedPolicy =
+    ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 5}, {"attackdelay", 2}});
+int32_t GuardedLock(int32_t badPins) { return badPins < 2 ? 0 : 60 * (badPins - 1); }
+
+TEST_F(StoreFaultsTest, WrongPinsStoppedAtEverySaveNeverCountFewerTriesThanAnswered) {
+  const int64_t start = env.clock.now;
+  for (int stop = 0;; ++stop) {
+    fs::remove_all(StoreRoot());
+    env.clock.now = start;
+    Start();
+    Activate("Guarded", kGuardedPolicy);
+    Stop();
+    // Seven wrong PINs, each 20 minutes after the last (no lock-out is still running); the child
+    // reports every answer through a pipe before it goes on.
+    int answers[2];
+    ASSERT_EQ(pipe(answers), 0);
+    const bool stopped = RunStoppedAt(stop, &Start, [&] {
+      close(answers[0]);
+      for (int i = 1; i <= 7; ++i) {
+        env.clock.now = start + 1200 * i;
+        const int32_t result = Validate("Guarded", "0000");
+        ASSERT_EQ(write(answers[1], &result, sizeof result), static_cast<ssize_t>(sizeof result));
+      }
+    });
+    close(answers[1]);
+    int wrong = 0;
+    bool deactivated = false;
+    for (int32_t result = 0; read(answers[0], &result, sizeof result) == sizeof result;) {
+      if (result == OV_ERR_INVALID_PIN) ++wrong;
+      if (result == OV_ERR_TOKEN_DEACTIVATED) deactivated = true;
+    }
+    close(answers[0]);
+    SCOPED_TRACE("stopped at step " + std::to_string(stop) + " after " + std::to_string(wrong) +
+                 " wrong PINs were answered");
+    env.clock.now = start + 1200 * (wrong + 1);  // the time of the try that was stopped
+    Start();
+    const std::vector<Listed> listed = List();
+    ASSERT_EQ(listed.size(), 1u);
+    const Listed& token = listed[0];
+    if (deactivated || token.state != ACTIVATED_STATE) {
+      EXPECT_EQ(token.state, INSTALLED_STATE);
+      EXPECT_GE(wrong, 4) << "deactivated before the 5th try";
+      EXPECT_NE(Validate("Guarded", "1234"), OV_OK) << "a deactivated token opens";
+    } else {
+      // The stopped try counts when its save was finished, and then with its lock-out.
+      EXPECT_TRUE(token.badPins == wrong || token.badPins == wrong + 1) << token.badPins;
+      EXPECT_LT(token.badPins, 5) << "a spent token is still activated";
+      EXPECT_EQ(token.lockLeft, token.badPins == wrong + 1 ? GuardedLock(token.badPins) : 0);
+      env.clock.now += 1200;
+      EXPECT_EQ(Validate("Guarded", "1234"), OV_OK);
+    }
+    Stop();
+    if (!stopped) {
+      EXPECT_TRUE(deactivated);
+      break;
+    }
+  }
+}
+
+TEST_F(StoreFaultsTest, RightPinStoppedAtEverySaveCostsAtMostOneTry) {
+  const int64_t start = env.clock.now;
+  for (int before : {1, 4}) {
+    for (int stop = 0;; ++stop) {
+      SCOPED_TRACE(std::to_string(before) + " wrong PINs before, stopped at step " + std::to_string(stop));
+      fs::remove_all(StoreRoot());
+      env.clock.now = start;
+      Start();
+      Activate("Guarded", kGuardedPolicy);
+      for (int i = 0; i < before; ++i) {
+        ASSERT_EQ(Validate("Guarded", "0000"), OV_ERR_INVALID_PIN);
+        env.clock.now += 1200;
+      }
+      Stop();
+      const bool stopped = RunStoppedAt(stop, &Start, [] { Validate("Guarded", "1234"); });
+      Start();
+      const Listed token = List().at(0);
+      if (!stopped) {
+        EXPECT_EQ(token.badPins, 0);
+        EXPECT_EQ(token.lockLeft, 0);
+        Stop();
+        break;
+      }
+      if (token.state == ACTIVATED_STATE) {
+        // 0 once the right PIN's own save is through.
+        EXPECT_TRUE(token.badPins == 0 || token.badPins == before || token.badPins == before + 1)
+            << token.badPins;
+        EXPECT_LT(token.badPins, 5);
+        EXPECT_EQ(token.lockLeft, token.badPins == before + 1 ? GuardedLock(token.badPins) : 0);
+        env.clock.now += token.lockLeft;
+        EXPECT_EQ(Validate("Guarded", "1234"), OV_OK);
+      } else {
+        EXPECT_EQ(before, 4) << "deactivated though the try was not the 5th";
+        EXPECT_NE(Validate("Guarded", "1234"), OV_OK);
+      }
+      Stop();
+    }
+  }
+}
+
 TEST_F(StoreFaultsTest, RefusedWriteAnswersAlikeForARightAndAWrongPin) {
   Start();
   Activate("Read-only", kPolicy);
@@ -314,19 +416,22 @@ TEST_F(StoreFaultsTest, DeactivatedTokenKeepsNoPinProtectedKey) {
   EXPECT_TRUE(file.Properties().getText("ES").empty());
 }
 
-TEST_F(StoreFaultsTest, LockOutSetByAClockFarAheadEndsWithinItsCap) {
+TEST_F(StoreFaultsTest, LockOutSetByAClockFarAheadEndsWithinThePolicysLockTime) {
   Start();
-  Activate("Ahead", kPolicy);
+  Activate("Ahead", kPolicy);  // "attackdelay" 4: the 4th wrong PIN locks 1 minute, the 5th 2
   env.clock.now = kYear2040;
-  for (int i = 0; i < 4; ++i) Validate("Ahead", "0000");
+  for (int i = 0; i < 5; ++i) {
+    Validate("Ahead", "0000");
+    env.clock.now += 60;
+  }
   EXPECT_EQ(List()[0].lockLeft, 60);
   env.clock.now = kDecember2026;  // the clock is put right
-  EXPECT_EQ(List()[0].lockLeft, 1200) << "no more than the longest delay";
+  EXPECT_EQ(List()[0].lockLeft, 120) << "no more than the policy gives five wrong PINs";
   EXPECT_EQ(Validate("Ahead", "1234"), OV_ERR_TOKEN_LOCKED);
-  env.clock.now += 1199;
+  env.clock.now += 119;
   EXPECT_EQ(Validate("Ahead", "1234"), OV_ERR_TOKEN_LOCKED);
   env.clock.now += 1;
-  EXPECT_EQ(Validate("Ahead", "1234"), OV_OK) << "the lock-out ended 20 minutes after the clock came back";
+  EXPECT_EQ(Validate("Ahead", "1234"), OV_OK) << "the lock-out ended 2 minutes after the clock came back";
 }
 
 TEST_F(StoreFaultsTest, ClockBefore2010IsNoLockOut) {

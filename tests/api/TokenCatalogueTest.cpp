@@ -16,6 +16,7 @@
 #include "ov/ov_api.h"
 #include "platform/Platform.h"
 #include "storage/StoragePaths.h"
+#include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
 #include "support/TokenFixtures.h"
 
@@ -250,7 +251,10 @@ TEST_P(CatalogueTest, LockOutOfALegacyTokenIsShown) {
     ov::test::FixtureStore store("Locked");
     store.SetLegacy(true);
     store.SetState(ACTIVATED_STATE);
-    ov::TokenData::SetText(store.Record().m_szPolicy, "17840159");
+    // Three wrong PINs in a row from "attackdelay" 2 on lock for 2 minutes at most.
+    const std::string policy =
+        ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 10}, {"attackdelay", 2}});
+    ov::TokenData::SetText(store.Record().m_szPolicy, policy);
     store.Record().m_nBadPinCount = 3;
     // Lock-out ends count seconds from 2010-01-01 00:00:01 UTC.
     store.Record().m_nLockUntil = static_cast<int32_t>(env.clock.now - 1262304001 + 90);
