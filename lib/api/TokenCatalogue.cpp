@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "common/LogFacade.h"
@@ -152,6 +153,7 @@ void RecoverTokenFolders(std::string_view uniqueId) {
     }
     RemoveLeftoverTemporaries(ov3Folder, log);
     RemoveLeftoverTemporaries(legacyFolder, log);
+    SettleInterruptedImport();
     FinishInterruptedRenames(uniqueId, ov3Folder, log);
     SettleTokensInBothFormats(uniqueId, ov3Folder, legacyFolder, log);
   } catch (...) {
@@ -352,14 +354,22 @@ namespace {
 
 constexpr char kImportMarkerName[] = "ProfileData.import";
 
-// What the store remembers of an import while it runs, and after it when the profile could not
-// be deleted: the profile's digest, the token it went into, and whether the import made that token.
+// What the store remembers of an import while it runs, and after it until the profile is gone:
+// the profile's digest, the token it went into, whether the import made that token, and the
+// SHA-256 of every token file the import wrote, each noted before the file was written. A file
+// is the import's only while its bytes are one of those: a token renamed to the name since, or
+// activated by hand, is never taken for the import's. A marker without file digests (as earlier
+// versions wrote it) proves nothing, and nothing is removed on its word.
 struct ImportMarker {
   bool done = false;
   std::string digest;
   std::string tokenName;
   bool created = false;
+  // "tk3" or "dat", and the digest of one write of the token's file of that kind.
+  std::vector<std::pair<std::string, std::string>> writes;
 };
+
+constexpr std::string_view kMarkerKinds[] = {"tk3", "dat"};
 
 std::string ImportMarkerPath() {
   std::string folder;
@@ -367,14 +377,18 @@ std::string ImportMarkerPath() {
   return JoinPath(folder, kImportMarkerName);
 }
 
-std::string ProfileDigest(const std::string& path) {
-  const std::optional<SecureBytes> file = ReadWholeFile(path);
-  if (!file) return {};
+std::string Sha256Hex(std::span<const uint8_t> bytes) {
   Sha256Digest digest;
-  digest.BlockUpdate(*file, 0, file->size());
+  digest.BlockUpdate(bytes, 0, bytes.size());
   std::array<uint8_t, Sha256Digest::kDigestSize> value{};
   digest.DoFinal(value, 0);
   return HexEncode(value);
+}
+
+// Empty when the file cannot be read.
+std::string FileDigest(const std::string& path) {
+  const std::optional<SecureBytes> file = ReadWholeFile(path);
+  return file ? Sha256Hex(*file) : std::string();
 }
 
 std::optional<ImportMarker> ReadImportMarker(const std::string& path) {
@@ -390,13 +404,20 @@ std::optional<ImportMarker> ReadImportMarker(const std::string& path) {
       line.push_back(static_cast<char>(byte));
     }
   }
-  if (lines.size() != 4 || (lines[0] != "started" && lines[0] != "done")) return std::nullopt;
-  return ImportMarker{lines[0] == "done", lines[1], lines[2], lines[3] == "1"};
+  if (lines.size() < 4 || (lines[0] != "started" && lines[0] != "done")) return std::nullopt;
+  ImportMarker marker{lines[0] == "done", lines[1], lines[2], lines[3] == "1", {}};
+  for (std::size_t i = 4; i < lines.size(); ++i) {
+    const std::size_t space = lines[i].find(' ');
+    if (space == std::string::npos) continue;  // not a write this version knows: no proof
+    marker.writes.emplace_back(lines[i].substr(0, space), lines[i].substr(space + 1));
+  }
+  return marker;
 }
 
 bool WriteImportMarker(const std::string& path, const ImportMarker& marker) {
-  const std::string text = std::string(marker.done ? "done" : "started") + "\n" + marker.digest +
-                           "\n" + marker.tokenName + "\n" + (marker.created ? "1" : "0") + "\n";
+  std::string text = std::string(marker.done ? "done" : "started") + "\n" + marker.digest + "\n" +
+                     marker.tokenName + "\n" + (marker.created ? "1" : "0") + "\n";
+  for (const auto& [kind, digest] : marker.writes) text += kind + " " + digest + "\n";
   return WriteFileAtomically(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
@@ -406,64 +427,130 @@ std::array<std::string, 2> TokenFilePaths(std::string_view tokenName) {
           OVEngineStore::GetFullFilePath(fileName, false)};
 }
 
-// Removes the token an unfinished import made (both its possible files).
-void RemoveImportedToken(const std::string& tokenName, LogScope& log) {
-  log.Text("TokenName", tokenName);
-  for (const std::string& path : TokenFilePaths(tokenName)) {
-    if (!path.empty() && !RemoveFile(path)) log.Number("errno", errno);
+// Removes what an unfinished import made: each of the token's files that is still byte for byte
+// one the import wrote. A token the import did not make, or a file changed since, stays.
+void RollBackImport(const ImportMarker& marker, LogScope& log) {
+  log.Text("TokenName", marker.tokenName);
+  if (!marker.created) return;
+  const auto paths = TokenFilePaths(marker.tokenName);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (paths[i].empty() || !FileExists(paths[i])) continue;
+    const std::string digest = FileDigest(paths[i]);
+    const bool written = !digest.empty() &&
+                         std::any_of(marker.writes.begin(), marker.writes.end(), [&](const auto& write) {
+                           return write.first == kMarkerKinds[i] && write.second == digest;
+                         });
+    if (!written) {
+      log.Message("A token file is not the one the import wrote: it stays");
+      log.Text("Path", paths[i]);
+      continue;
+    }
+    log.Message("Removing a token file of an unfinished import");
+    log.Text("Path", paths[i]);
+    if (!RemoveFile(paths[i])) log.Number("errno", errno);
   }
 }
 
+std::string ProfilePath() {
+  const std::string root = GetFilePath(nullptr);
+  return root.empty() ? std::string() : JoinPath(root, kOv80ProfileFileName);
+}
+
+// Settles what an earlier import left: one a crash stopped before it was done is rolled back (the
+// profile stays, for the next import); one that was done, but whose profile is still there, is
+// finished by deleting the profile. A marker that stays (the profile cannot be deleted) is read
+// again by the next import.
+void SettleImport(const std::string& markerPath, LogScope& log) {
+  const std::optional<ImportMarker> marker = ReadImportMarker(markerPath);
+  if (!marker) return;
+  if (!marker->done) {
+    log.Message("An import was interrupted: what it wrote goes, the profile stays");
+    RollBackImport(*marker, log);
+    if (!RemoveFile(markerPath)) log.Number("errno", errno);
+    return;
+  }
+  const std::string profile = ProfilePath();
+  if (!profile.empty() && FileExists(profile) && FileDigest(profile) == marker->digest) {
+    log.Message("An import was done but its profile is still there: it is deleted");
+    if (!RemoveFile(profile)) {
+      log.Number("errno", errno);
+      return;
+    }
+  }
+  if (!RemoveFile(markerPath)) log.Number("errno", errno);
+}
+
+// While it lives, every token file write is noted in the marker (and the marker saved) before the
+// file is written; a marker that cannot be saved refuses the write.
+class ImportJournal {
+ public:
+  ImportJournal(ImportMarker& marker, const std::string& markerPath) {
+    OVEngineStore::SetWriteJournal([&marker, &markerPath](const std::string& path,
+                                                          std::span<const uint8_t> bytes) {
+      const bool ov3 = EndsWith(path, kTokenExtensionOv3);
+      marker.writes.emplace_back(ov3 ? kMarkerKinds[0] : kMarkerKinds[1], Sha256Hex(bytes));
+      return WriteImportMarker(markerPath, marker);
+    });
+  }
+  ~ImportJournal() { OVEngineStore::SetWriteJournal(nullptr); }
+  ImportJournal(const ImportJournal&) = delete;
+  ImportJournal& operator=(const ImportJournal&) = delete;
+};
+
 }  // namespace
+
+void SettleInterruptedImport() {
+  LogScope log("OVHelper::SettleInterruptedImport");
+  const std::string markerPath = ImportMarkerPath();
+  if (!markerPath.empty()) SettleImport(markerPath, log);
+}
 
 int32_t ImportLegacyTokenData(OVHelper& helper, const char* tokenName, ProfileImportStep step) {
   LogScope log("OVHelper::OVHelper_ImportLegacyTokenData");
   log.Text("TokenName", tokenName);
+  const std::string markerPath = ImportMarkerPath();
+  if (!markerPath.empty()) SettleImport(markerPath, log);
   std::string path;
   Ov80Profile profile;
-  const std::string markerPath = ImportMarkerPath();
-  if (!IsOV80ProfileExists(path, profile)) {
-    if (!markerPath.empty()) RemoveFile(markerPath);
-    return log.Return(OV_OK);
-  }
+  if (!IsOV80ProfileExists(path, profile)) return log.Return(OV_OK);
   if (step == nullptr || tokenName == nullptr || markerPath.empty()) {
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  const std::string digest = ProfileDigest(path);
+  const std::string digest = FileDigest(path);
   if (digest.empty()) return log.Return(OV_ERR_OPERATION_FAILED);
-  if (const auto marker = ReadImportMarker(markerPath); marker && marker->digest == digest) {
-    if (marker->done) {
-      // Imported already; the profile could not be deleted then. Importing it again would give a
-      // second token with the same key and an old counter.
-      log.Message("Error: the profile was imported before and could not be deleted; it is not imported again");
-      if (RemoveFile(path)) RemoveFile(markerPath);
-      return log.Return(OV_OK);
-    }
-    // A crash stopped this import: what it made goes, and the import runs again.
-    log.Message("An import of this profile was interrupted: it starts again");
-    if (marker->created) RemoveImportedToken(marker->tokenName, log);
+  if (const auto marker = ReadImportMarker(markerPath); marker && marker->done && marker->digest == digest) {
+    // Imported already; the profile could not be deleted. Importing it again would give a second
+    // token with the same key and an old counter.
+    log.Message("Error: the profile was imported before and could not be deleted; it is not imported again");
+    return log.Return(OV_OK);
   }
   const auto paths = TokenFilePaths(tokenName);
-  ImportMarker marker{false, digest, tokenName, !FileExists(paths[0]) && !FileExists(paths[1])};
+  ImportMarker marker{false, digest, tokenName, !FileExists(paths[0]) && !FileExists(paths[1]), {}};
   if (!WriteImportMarker(markerPath, marker)) {
     log.Message("Error: cannot record the import");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
-  const int32_t result = step(helper, tokenName, profile);
+  int32_t result = OV_ERR_OPERATION_FAILED;
+  {
+    ImportJournal journal(marker, markerPath);
+    result = step(helper, tokenName, profile);
+  }
   if (result != OV_OK) {
     log.Message("Error: ImportProfileData failed");
-    if (marker.created) RemoveImportedToken(marker.tokenName, log);
+    RollBackImport(marker, log);
     RemoveFile(markerPath);
     return log.Return(result);
   }
+  // Marked done before the profile goes: a crash in between is finished at the next start, never
+  // imported twice.
+  marker.done = true;
+  if (!WriteImportMarker(markerPath, marker)) log.Message("Error: cannot record the import");
   if (RemoveFile(path)) {
     RemoveFile(markerPath);
     return log.Return(OV_OK);
   }
   log.Message("Error: cannot delete the profile; it is recorded as imported and will not be imported again");
   log.Number("errno", errno);
-  marker.done = true;
-  if (!WriteImportMarker(markerPath, marker)) log.Message("Error: cannot record the import");
   return log.Return(OV_OK);
 }
 

@@ -43,10 +43,14 @@ int32_t GetTokenListByType(std::string_view uniqueId, OVTokenInfoA* list, int32_
 //   - temporary files of an interrupted save ("<name>.tk3.XXXXXX" and the like) are removed;
 //   - a format-3 file under another name than its token name gives, where that name is free, is
 //     moved there: a rename stopped after the file was rewritten for the new name;
+//   - an interrupted import is rolled back or finished (SettleInterruptedImport);
 //   - a token that is both a legacy and a format-3 file keeps the activated one: a conversion
 //     stopped before the legacy file was removed, or an import before the format-3 file was.
 // Nothing that cannot be read is touched here; listing deals with it.
 void RecoverTokenFolders(std::string_view uniqueId);
+
+// Settles an import a crash interrupted (see ImportLegacyTokenData); part of RecoverTokenFolders.
+void SettleInterruptedImport();
 
 // The folder of one kind; OV_ERR_OPERATION_FAILED when it cannot be determined.
 int32_t GetSearchPath(bool isOv3, std::string& directory);
@@ -86,14 +90,17 @@ using ProfileImportStep = int32_t (*)(OVHelper& helper, const char* tokenName,
 
 // OVHelper_ImportLegacyTokenData: reads the profile (none: 0, nothing else happens), runs `step`
 // for `tokenName`, and deletes the profile when the step gave 0. A step failure is returned
-// unchanged, the token the step began is removed and the profile stays. While the import runs,
-// the token folder holds a record of it ("ProfileData.import": the profile's SHA-256, the token
-// name, whether the import made the token):
-//   - an import a crash interrupted is found by that record at the next call: the token it made
-//     is removed and the import runs again into the name given now;
-//   - a profile that cannot be deleted after a successful import is recorded as imported: the
-//     call still gives 0, and later calls give 0 without importing it again (and try to delete
-//     it once more). The log says what happened.
+// unchanged, what the step wrote is removed and the profile stays. While the import runs, the
+// token folder holds a record of it ("ProfileData.import": the profile's SHA-256, the token name,
+// whether the import made the token, and the SHA-256 of each token file write, noted before the
+// write):
+//   - an import a crash interrupted is rolled back by the next program that takes the store's
+//     lock (SettleInterruptedImport): a token file goes only while it is byte for byte one the
+//     import wrote, so a token the user renamed to that name, or activated by hand, stays; the
+//     profile stays and is imported again by the next call;
+//   - an import that was done is recorded so before the profile is deleted; a profile that cannot
+//     be deleted (or a crash before it was) is not imported again: later calls give 0 and try to
+//     delete it once more. The log says what happened.
 int32_t ImportLegacyTokenData(OVHelper& helper, const char* tokenName, ProfileImportStep step);
 
 // The engine step that OVHelper_ImportLegacyTokenData gives to ImportLegacyTokenData (in

@@ -49,7 +49,20 @@ SecureString KeyText(std::string_view raw) {
   return SecureString(raw.substr(0, std::min(end, kMaxKeyText)));
 }
 
+OVEngineStore::WriteJournal& Journal() {
+  static OVEngineStore::WriteJournal journal;
+  return journal;
+}
+
+// The journal's word on a write, before it happens.
+bool Journaled(const std::string& path, std::span<const uint8_t> bytes) {
+  const OVEngineStore::WriteJournal& journal = Journal();
+  return !journal || journal(path, bytes);
+}
+
 }  // namespace
+
+void OVEngineStore::SetWriteJournal(WriteJournal journal) { Journal() = std::move(journal); }
 
 OVEngineStore::OVEngineStore(std::string_view uniqueId, std::string_view tokenName)
     : m_szFileName(GetFileName(tokenName)), m_szUniqueID(uniqueId), m_szTokenName(tokenName) {}
@@ -205,7 +218,7 @@ bool OVEngineStore::WriteEnvelope(std::span<const uint8_t> data, bool isOv3) {
     SetEntropy(m_szUniqueID, entropy);
     try {
       const std::vector<uint8_t> blob = OV3Util::CryptProtectEntropy(data, entropy);
-      return WriteFileAtomically(path, blob);
+      return Journaled(path, blob) && WriteFileAtomically(path, blob);
     } catch (const OVException&) {
       return false;
     }
@@ -216,7 +229,7 @@ bool OVEngineStore::WriteEnvelope(std::span<const uint8_t> data, bool isOv3) {
       log.Message("Win_UsbFlash::Lock2Flash faied");
       return false;
     }
-    return WriteFileAtomically(path, sealed);
+    return Journaled(path, sealed) && WriteFileAtomically(path, sealed);
   }
   log.Message("unknown drive");
   log.Number("driveType", driveType);

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -66,6 +68,13 @@ class OVEngineStore {
   int32_t DecryptTransactionKey(std::string_view pin);
   int32_t DecryptMacKey(std::string_view pin);
   int32_t EncryptData(std::string_view text);
+
+  // Told the path and the exact bytes of every token file write just before they replace the
+  // file; a false answer refuses the write. The legacy import keeps the digest of each file it
+  // writes this way, so that it can later remove only files that are still exactly its own. None
+  // is set outside an import; one process, under the library lock.
+  using WriteJournal = std::function<bool(const std::string& path, std::span<const uint8_t> bytes)>;
+  static void SetWriteJournal(WriteJournal journal);
 
   bool RenameFile(std::string_view oldFileName, std::string_view newFileName);
   // Removes the token's file if it exists; OV_ERR_OPERATION_FAILED when it cannot.

@@ -23,6 +23,7 @@
 #include "support/ApiPasscode.h"
 #include "support/PasscodeReference.h"
 #include "support/StorageEnvironment.h"
+#include "support/TestEnvironment.h"
 #include "support/TokenFixtures.h"
 
 namespace {
@@ -574,32 +575,122 @@ TEST_F(StoreFaultsTest, ProfileThatCannotBeDeletedIsImportedOnce) {
   EXPECT_EQ(Names(), std::vector<std::string>{"Imported 1"});
 }
 
-TEST_F(StoreFaultsTest, ImportStoppedAtEveryStepFinishesOnTheNextTry) {
+fs::path ImportMarker() { return Ov3Folder() / "ProfileData.import"; }
+fs::path LegacyFile(const std::string& name) {
+  return LegacyFolder() / (ov::OVEngineStore::GetFileName(name) + ".dat");
+}
+
+TEST_F(StoreFaultsTest, ImportStoppedAtEveryStepIsSettledByTheNextProgram) {
   for (uint32_t activated : {1u, 0u}) {
     SCOPED_TRACE(activated ? "activated profile" : "profile waiting for its PIN");
     for (int stop = 0;; ++stop) {
+      SCOPED_TRACE("stopped at step " + std::to_string(stop));
       fs::remove_all(StoreRoot());
       Start();
       ASSERT_TRUE(ov::test::WriteOv80Profile(activated));
       Stop();
       const bool stopped = RunStoppedAt(stop, &Start, [] { OV_ImportLegacyTokenDataA("Earlier 1"); });
+      // Taking the store's lock settles the import: rolled back (no token, the profile stays) or
+      // finished (the token, no profile).
       Start();
-      ASSERT_EQ(OV_ImportLegacyTokenDataA("Earlier 2"), OV_OK) << "stopped at step " << stop;
-      const std::vector<std::string> names = Names();
-      ASSERT_EQ(names.size(), 1u) << "stopped at step " << stop;
+      EXPECT_FALSE(fs::exists(ImportMarker()));
+      const bool profileLeft = fs::exists(StoreRoot() / "ProfileData");
+      const bool tokenLeft = fs::exists(Ov3File("Earlier 1")) || fs::exists(LegacyFile("Earlier 1"));
+      ASSERT_NE(profileLeft, tokenLeft);
+      ASSERT_EQ(OV_ImportLegacyTokenDataA("Earlier 2"), OV_OK);
+      const std::vector<Listed> listed = List();
+      ASSERT_EQ(listed.size(), 1u);
+      EXPECT_EQ(listed[0].name, tokenLeft ? "Earlier 1" : "Earlier 2");
+      EXPECT_EQ(listed[0].state, activated ? ACTIVATED_STATE : PENDING_PIN_STATE);
       EXPECT_FALSE(fs::exists(StoreRoot() / "ProfileData"));
-      if (!stopped) {
-        EXPECT_EQ(names[0], "Earlier 1");
-      }
       if (activated) {
-        EXPECT_EQ(Validate(names[0].c_str(), "1234"), OV_OK) << "stopped at step " << stop;
-      } else {
-        EXPECT_EQ(List()[0].name, names[0]);
+        EXPECT_EQ(Validate(listed[0].name.c_str(), "1234"), OV_OK);
       }
       Stop();
-      if (!stopped) break;
+      if (!stopped) {
+        EXPECT_EQ(listed[0].name, "Earlier 1");
+        break;
+      }
     }
   }
+}
+
+// The user changes the store before the interrupted import's record is read (a record left by a
+// program that did not settle it): a token renamed to the recorded name, or the half-made token
+// activated by hand, is the user's, and neither the settling nor the next import removes it.
+TEST_F(StoreFaultsTest, InterruptedImportNeverRemovesATokenTheUserTouched) {
+  const fs::path hidden = StoreRoot() / "marker.hidden";
+  int renamed = 0;
+  int byHand = 0;
+  for (uint32_t activated : {1u, 0u}) {
+    SCOPED_TRACE(activated ? "activated profile" : "profile waiting for its PIN");
+    for (int stop = 0;; ++stop) {
+      SCOPED_TRACE("stopped at step " + std::to_string(stop));
+      fs::remove_all(StoreRoot());
+      Start();
+      ASSERT_TRUE(ov::test::WriteOv80Profile(activated));
+      Stop();
+      const bool stopped = RunStoppedAt(stop, &Start, [] { OV_ImportLegacyTokenDataA("Earlier 1"); });
+      if (!stopped) break;
+      if (!fs::exists(ImportMarker())) continue;
+      fs::rename(ImportMarker(), hidden);
+      Start();
+      if (fs::exists(Ov3File("Earlier 1")) || fs::exists(LegacyFile("Earlier 1"))) {
+        ++byHand;
+        ASSERT_EQ(OV_CreateInstanceA("Earlier 1", 0), OV_OK);
+        OVTokenInfoA info{};
+        ASSERT_EQ(OV_GetTokenInfoA(&info), OV_OK);
+        const int32_t state = info.m_nTokenState;
+        OV_FreeTokenInfoA(&info);
+        if (state == INSTALLED_STATE) {  // activated by hand
+          char code[OV_ACTIVATION_CODE_SIZE] = {};
+          ASSERT_EQ(OV_GenerateActivationCodeA(kPolicy.c_str(), code), OV_OK);
+          ASSERT_EQ(OV_SetPinA("5678"), OV_OK);
+        } else if (state == PENDING_PIN_STATE) {  // its PIN set by hand
+          ASSERT_EQ(OV_SetPinA("5678"), OV_OK);
+        } else {
+          ASSERT_EQ(OV_ValidatePinA("1234"), OV_OK);
+          ASSERT_EQ(OV_ChangePinA("1234", "5678"), OV_OK);
+        }
+        OV_ReleaseInstance();
+      } else {
+        // Nothing there yet under that name: another token is renamed to it.
+        ++renamed;
+        Activate("Mine", kPolicy, "5678");
+        ASSERT_EQ(OV_CreateInstanceA("Mine", 0), OV_OK);
+        ASSERT_EQ(OV_ValidatePinA("5678"), OV_OK);
+        ASSERT_EQ(OV_ChangeTokenNameA("Earlier 1"), OV_OK);
+        OV_ReleaseInstance();
+      }
+      Stop();
+      fs::rename(hidden, ImportMarker());
+      Start();
+      EXPECT_EQ(OV_ImportLegacyTokenDataA("Earlier 2"), OV_OK);  // as the desktop application does
+      EXPECT_EQ(Validate("Earlier 1", "5678"), OV_OK) << "the user's token is gone";
+      EXPECT_FALSE(fs::exists(ImportMarker()));
+      Stop();
+    }
+  }
+  EXPECT_GT(renamed, 0);
+  EXPECT_GT(byHand, 0);
+}
+
+TEST_F(StoreFaultsTest, ImportRecordWithoutFileDigestsRemovesNothing) {
+  Start();
+  Activate("Earlier 1", kPolicy, "5678");
+  ASSERT_TRUE(ov::test::WriteOv80Profile(1));
+  // What an earlier version recorded when an import into "Earlier 1" began, and it made the token.
+  const std::string bytes = ov::test::ReadFile(StoreRoot() / "ProfileData");
+  const std::vector<uint8_t> profile(bytes.begin(), bytes.end());
+  std::ofstream(ImportMarker()) << "started\n"
+                                << ov::test::UpperHex(ov::test::Sha256(profile)) << "\nEarlier 1\n1\n";
+  Stop();
+  Start();
+  EXPECT_FALSE(fs::exists(ImportMarker()));
+  EXPECT_EQ(OV_ImportLegacyTokenDataA("Earlier 2"), OV_OK);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Earlier 1", "Earlier 2"}));
+  EXPECT_EQ(Validate("Earlier 1", "5678"), OV_OK);
+  EXPECT_EQ(Validate("Earlier 2", "1234"), OV_OK);
 }
 
 // Run from tmpfs, an overlay, a network share or a FUSE mount there is no drive to seal token
