@@ -326,6 +326,8 @@ int32_t OVEngine::ConvertLegacyToken(const char* pin) {
   }
   if (!ported) {
     log.Message("Internal Error.");
+    // The PIN was right: the try counted before it is taken back in the legacy file.
+    if (!SaveData()) log.Message("Failed to save data");
     return log.Return(OV_ERR_OPERATION_FAILED);
   }
   // The new file is written before the old one goes, so the token always exists in a file.

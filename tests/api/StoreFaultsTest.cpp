@@ -327,6 +327,9 @@ TEST_F(StoreFaultsTest, WrongPinsStoppedAtEverySaveNeverCountFewerTriesThanAnswe
       EXPECT_EQ(token.state, INSTALLED_STATE);
       EXPECT_GE(wrong, 4) << "deactivated before the 5th try";
       EXPECT_NE(Validate("Guarded", "1234"), OV_OK) << "a deactivated token opens";
+      ov::test::FixtureStore file("Guarded");
+      ASSERT_TRUE(file.Load(true));
+      EXPECT_TRUE(file.Properties().getItem("F3").empty()) << "the seed is still in the file";
     } else {
       // The stopped try counts when its save was finished, and then with its lock-out.
       EXPECT_TRUE(token.badPins == wrong || token.badPins == wrong + 1) << token.badPins;
