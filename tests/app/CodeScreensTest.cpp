@@ -1,6 +1,7 @@
 // The screens that show a code or ask before something is lost, through the real library: the
 // activation code and the passcode (copying them, the clipboard note, no mouse selection, the
-// passcode wiped when left) and the question before an activation code becomes invalid.
+// passcode wiped when left), the question before an activation code becomes invalid, the
+// confirmations of deactivating and deleting, and the inactive-token screen's keys and focus.
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -249,6 +250,58 @@ class CodeScreensTest : public QObject, protected ov::test::WindowDriver {
     QVERIFY(Shared().g_szPasscode.empty());
     QVERIFY(label->text().isEmpty());
     QVERIFY(label->accessibleName().isEmpty());
+  }
+
+  // One Enter on a confirmation does not deactivate or delete: the focus starts on Cancel.
+  void confirmationsStartOnCancel_data() {
+    QTest::addColumn<QString>("button");
+    QTest::newRow("deactivate") << "deactivateButton";
+    QTest::newRow("delete") << "deleteButton";
+  }
+  void confirmationsStartOnCancel() {
+    QFETCH(QString, button);
+    ov::test::MakeActivatedToken("Event", ov::test::kEventPolicy);
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Event");
+    click(qPrintable(button));
+    QWidget* cancel = this->button("cancelButton");
+    QCOMPARE(window->focusWidget(), cancel);
+    QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(ov::test::OpenTokenState(), int32_t{ACTIVATED_STATE});
+  }
+
+  // Esc on the inactive-token screen is its Cancel: back to the list.
+  void escapeOnTheInactiveTokenIsCancel() {
+    ov::test::MakeInstalledToken("Fresh");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Fresh");
+    QCOMPARE(window->activeScreenCode(), Continue::kInactiveToken);
+    QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    QVERIFY(exits.isEmpty());
+  }
+
+  // Beside a token's passcode, the side bar's information button takes the focus when nothing on
+  // the passcode side can (a time-based passcode has no button), also when the pair is shown
+  // again.
+  void sideBarTakesTheFocusOnItsInformationButton() {
+    ov::test::MakeActivatedToken("Time", ov::test::kTimePolicy);
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Time");
+    QWidget* info = button("infoButton");
+    QTRY_COMPARE(window->focusWidget(), info);
+    click("infoButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenInfo);
+    back()->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(window->focusWidget(), info);
   }
 };
 
