@@ -612,14 +612,12 @@ void MainWindow::OnBnClickedBackBtn() {
   if (m_finished || m_pActiveChildDlg == nullptr || !m_btnBack->isVisible()) return;
   // Nothing is left while work on another thread still reads what this screen handed it.
   if (m_pActiveChildDlg->isBusy()) return;
+  // The screen undoes what leaving it undoes, or keeps the user (an activation code in use).
+  if (!m_pActiveChildDlg->confirmBack()) return;
   const int active = activeScreenCode();
   // Indicator B marks information on screen; it goes with whichever information screen is left.
   if (active == C::kApplicationInfo || active == C::kTokenInfo || active == C::kInactiveTokenInfo) {
     m_indicatorB->hide();
-  }
-  if (active == C::kActivationCode) {
-    // Leaving the activation code unused: the token goes back to its installed state.
-    log.Number("OV_ResetToken", OV_ResetToken());
   }
   SharedValues& shared = Shared();
   BackSituation situation;

@@ -12,6 +12,11 @@ MessageBoxes::Handler& InstalledHandler() {
   return handler;
 }
 
+bool& InstalledAnswer() {
+  static bool yes = true;
+  return yes;
+}
+
 }  // namespace
 
 void MessageBoxes::Show(QWidget* parent, Kind kind, const QString& text, const QString& caption) {
@@ -30,6 +35,19 @@ void MessageBoxes::ShowString(QWidget* parent, int textId) {
        QString::fromUtf8(frontend::OVString(205)));
 }
 
+bool MessageBoxes::Ask(QWidget* parent, const QString& text, const QString& caption) {
+  if (InstalledHandler()) {
+    InstalledHandler()(Kind::Question, text, caption);
+    return InstalledAnswer();
+  }
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setObjectName("questionBox");
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void MessageBoxes::SetHandler(Handler handler) { InstalledHandler() = std::move(handler); }
+
+void MessageBoxes::SetAnswer(bool yes) { InstalledAnswer() = yes; }
 
 }  // namespace ov::app

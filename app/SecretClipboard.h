@@ -2,7 +2,9 @@
 // clipboard managers as a secret (x-kde-passwordManagerHint = secret), so they do not keep it in
 // their history, and it is taken off the clipboard after 30 seconds, when the passcode expires or
 // its screen closes, and when the application ends; but only while the clipboard still holds that
-// passcode: whatever the user copied since is left alone.
+// passcode: whatever the user copied since is left alone. Once the clipboard no longer holds the
+// secret, for whichever of these reasons or because someone else copied over it, the secret is
+// forgotten and secretGone() tells the screen that said it was there.
 #pragma once
 
 #include <QObject>
@@ -27,8 +29,14 @@ class SecretClipboard : public QObject {
   bool holdsSecret() const { return !m_secret.isEmpty(); }
   QTimer* timer() const { return m_timer; }
 
+ signals:
+  // The secret copied last is no longer on the clipboard.
+  void secretGone();
+
  private:
   SecretClipboard();
+  // The clipboard changed: if it was someone else's copy, the secret has gone.
+  void onClipboardChanged();
   QString m_secret;
   QTimer* m_timer;
 };

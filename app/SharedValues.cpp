@@ -61,6 +61,20 @@ std::wstring_view SharedValues::currentPasscode() const {
   return g_szPasscode.view();
 }
 
+void SharedValues::setActivationCode(std::wstring_view code) {
+  g_szActivationCode.assign(code);
+  activationCodeToken.assign(g_szTokenName.view());
+}
+
+bool SharedValues::activationCodePending() const {
+  return !g_szActivationCode.empty() && activationCodeToken == g_szTokenName.view();
+}
+
+void SharedValues::forgetActivationCode() {
+  g_szActivationCode.clear();
+  activationCodeToken.clear();
+}
+
 void SharedValues::destroyInternalData() {
   for (SecretText* text :
        {&g_szPrefilledUserId, &g_szPrefilledPassword, &g_szTokenName, &g_szEnrollmentUrl,
@@ -69,6 +83,7 @@ void SharedValues::destroyInternalData() {
     text->clear();
   }
   passcodeToken.clear();
+  activationCodeToken.clear();
   g_nSoftPinMinLength = 0;
   g_nSoftPinMaxLength = 0;
   g_nSoftPinComplexity = 0;

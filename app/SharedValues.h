@@ -69,12 +69,23 @@ struct SharedValues {
   // token it belongs to.
   std::wstring passcodeToken;
 
+  // The token g_szActivationCode was handed out for. Until that token's PIN is set, resetting it
+  // voids a code the user may already have typed at the server.
+  std::wstring activationCodeToken;
+
   // Makes `name` the current token; a passcode of another token is forgotten.
   void setTokenName(std::wstring_view name);
   // Stores a passcode produced for the current token.
   void setPasscode(std::wstring_view passcode);
   // The passcode of the current token, or nothing.
   std::wstring_view currentPasscode() const;
+
+  // Keeps an activation code just handed out for the current token.
+  void setActivationCode(std::wstring_view code);
+  // True while an activation code shown for the current token is still waiting for its use.
+  bool activationCodePending() const;
+  // The activation code was used or voided.
+  void forgetActivationCode();
 
   // Frees every shared text (wiping it) and zeroes the soft-PIN rule.
   void destroyInternalData();

@@ -18,6 +18,8 @@ inline constexpr int kStrMenu = 305;
 inline constexpr int kStrTokenList = 306;
 inline constexpr int kStrCopy = 307;
 inline constexpr int kStrCopied = 308;
+inline constexpr int kStrActivationCodeVoided = 409;
+inline constexpr int kStrActivationCodeCopied = 410;
 inline constexpr int kStrMultiHost = 200;
 
 inline QString Str(int id) { return QString::fromUtf8(frontend::OVString(id)); }

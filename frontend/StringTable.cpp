@@ -141,6 +141,8 @@ constexpr std::pair<int, const char*> kStrings[] = {
     {306, "Token list"},
     {307, "Copy"},
     {308, "The passcode is on the clipboard for 30 seconds."},
+    {409, "The activation code shown will no longer be valid. Do you want to continue?"},
+    {410, "The activation code is on the clipboard for 30 seconds."},
 };
 
 // Fills up to three %d placeholders in order; the texts hold no other conversions.

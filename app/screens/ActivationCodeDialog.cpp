@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/AppLog.h"
 #include "app/Navigation.h"
@@ -33,7 +34,7 @@ ActivationCodeDialog::ActivationCodeDialog(QObject* receiver, const QString& obj
   m_code->setTextFormat(Qt::PlainText);
   m_code->setAlignment(Qt::AlignCenter);
   m_code->setAutoFillBackground(true);
-  m_code->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_code->setTextInteractionFlags(Qt::NoTextInteraction);
   {
     QPalette colours = m_code->palette();
     colours.setColor(QPalette::Window, theme::kBlack);
@@ -57,6 +58,10 @@ ActivationCodeDialog::ActivationCodeDialog(QObject* receiver, const QString& obj
   m_hint = new QLabel(this);
   m_hint->setObjectName(QStringLiteral("hint"));
   theme::StyleHint(m_hint);
+  m_clipboardNote = new QLabel(this);
+  m_clipboardNote->setObjectName(QStringLiteral("clipboardNote"));
+  theme::StyleHint(m_clipboardNote);
+  m_clipboardNote->hide();
   auto* buttons = new QHBoxLayout();
   m_continue = new ButtonST(QStringLiteral("continueButton"), ButtonST::Look::Primary, this);
   m_cancel = new ButtonST(QStringLiteral("cancelButton"), ButtonST::Look::Secondary, this);
@@ -72,31 +77,49 @@ ActivationCodeDialog::ActivationCodeDialog(QObject* receiver, const QString& obj
   layout->addWidget(m_code);
   layout->addLayout(counterRow);
   layout->addWidget(m_hint);
+  layout->addWidget(m_clipboardNote);
   layout->addStretch(1);
   layout->addLayout(buttons);
   addToCycle(m_continue);
   addToCycle(m_cancel);
   addToCycle(m_copy);
-  connect(m_copy, &QPushButton::clicked, this, &ActivationCodeDialog::copyPasscode);
+  connect(m_copy, &QPushButton::clicked, this, &ActivationCodeDialog::copyCode);
   auto* copyKey = new QShortcut(QKeySequence::Copy, this);
-  copyKey->setContext(Qt::WindowShortcut);  // while the passcode is shown, wherever the focus is
-  connect(copyKey, &QShortcut::activated, this, &ActivationCodeDialog::copyPasscode);
+  copyKey->setContext(Qt::WindowShortcut);  // while the code is shown, wherever the focus is
+  connect(copyKey, &QShortcut::activated, this, &ActivationCodeDialog::copyCode);
+  // The note that the code is on the clipboard lasts as long as the code does there.
+  connect(&SecretClipboard::Instance(), &SecretClipboard::secretGone, m_clipboardNote,
+          &QLabel::hide);
   connect(m_continue, &QPushButton::clicked, this, &ActivationCodeDialog::OnBnClickedContinuebtn);
   connect(m_cancel, &QPushButton::clicked, this, &ActivationCodeDialog::OnBnClickedCancelbtn);
 }
 
-void ActivationCodeDialog::copyPasscode() {
-  if (m_DialogType != kPasscodeVariant || m_code->text().isEmpty()) return;
-  SecretClipboard::Instance().copySecret(m_code->text());
-  m_hint->setText(Str(kStrCopied));
-  m_hint->setAccessibleName(m_hint->text());
-  m_hint->show();
+void ActivationCodeDialog::copyCode() {
+  if (m_shownCode.isEmpty()) return;
+  SecretClipboard::Instance().copySecret(m_shownCode);
+  const QString note =
+      Str(m_DialogType == kPasscodeVariant ? kStrCopied : kStrActivationCodeCopied);
+  m_clipboardNote->setText(note);
+  m_clipboardNote->setAccessibleName(note);
+  m_clipboardNote->show();
 }
 
-void ActivationCodeDialog::showCode(const QString& code) {
-  m_code->setText(code);
+void ActivationCodeDialog::showCode(QString code) {
+  QString previous = std::exchange(m_shownCode, std::move(code));
+  m_code->setText(m_shownCode);
   // A screen reader reads the code itself.
-  m_code->setAccessibleName(code);
+  m_code->setAccessibleName(m_shownCode);
+  // The label let go of the previous code, so the wipe reaches its last copy.
+  WipeQString(previous);
+}
+
+void ActivationCodeDialog::forgetCode() {
+  SecretClipboard::Instance().clearIfOurs();
+  m_clipboardNote->hide();
+  m_code->clear();
+  m_code->setAccessibleName(QString());
+  // The label and its accessible name let go of the characters: the wipe reaches the only copy.
+  WipeQString(m_shownCode);
 }
 
 void ActivationCodeDialog::OnInitDialog() {
@@ -105,6 +128,8 @@ void ActivationCodeDialog::OnInitDialog() {
   m_timeBased = false;
   m_timeStep = 0;
   m_continue->setEnabled(true);
+  m_clipboardNote->hide();
+  m_copy->show();
   if (m_DialogType != kPasscodeVariant) {
     m_headline->setText(Str(126));
     m_headline->show();
@@ -114,7 +139,6 @@ void ActivationCodeDialog::OnInitDialog() {
     m_continue->setText(Str(106));
     m_continue->show();
     m_cancel->show();
-    m_copy->hide();
     m_code->setFont(theme::Helvetica(12, true));
     showCode(Shared().g_szActivationCode.toQString());
     ShowCounter(false);
@@ -123,11 +147,10 @@ void ActivationCodeDialog::OnInitDialog() {
   m_title->setText(Str(134));
   m_headline->hide();
   m_cancel->hide();
-  m_copy->show();
   m_hint->hide();
   m_hint->clear();
   m_code->setFont(theme::Helvetica(24, true));
-  showCode(QString::fromStdWString(std::wstring(Shared().currentPasscode())));
+  takePasscode();
   m_continue->setEnabled(false);
   m_continue->show();
   OpenTokenInfo info;
@@ -148,16 +171,34 @@ void ActivationCodeDialog::OnInitDialog() {
 }
 
 void ActivationCodeDialog::ShowChildDialog(bool show) {
+  // A code copied from this screen does not stay on the clipboard once the screen is left.
+  if (!show) {
+    SecretClipboard::Instance().clearIfOurs();
+    m_clipboardNote->hide();
+  }
   RHGenericChildDialog::ShowChildDialog(show);
   if (show && m_DialogType == kPasscodeVariant) startButtonStateTimer();
   if (show && m_continue->isVisible() && m_continue->isEnabled()) m_continue->setFocus();
 }
 
 void ActivationCodeDialog::OnDestroy() {
-  // The passcode leaves with its screen, from the clipboard too.
-  if (m_DialogType == kPasscodeVariant) SecretClipboard::Instance().clearIfOurs();
-  m_code->clear();
-  m_code->setAccessibleName(QString());
+  // The code leaves with its screen, from the clipboard too.
+  forgetCode();
+}
+
+void ActivationCodeDialog::takePasscode() {
+  // The shared copy served to hand the passcode over; from here the screen keeps the only one.
+  SharedValues& shared = Shared();
+  showCode(QString::fromWCharArray(shared.currentPasscode().data(),
+                                   static_cast<int>(shared.currentPasscode().size())));
+  shared.g_szPasscode.clear();
+}
+
+bool ActivationCodeDialog::confirmBack() {
+  if (m_DialogType == kPasscodeVariant) return true;
+  // Leaving the activation code unused sends the token back to its installed state, and the code
+  // becomes invalid.
+  return ResetTokenAfterAsking(!m_shownCode.isEmpty()).has_value();
 }
 
 QWidget* ActivationCodeDialog::initialFocus() const {
@@ -188,8 +229,7 @@ void ActivationCodeDialog::OnBnClickedContinuebtn() {
 void ActivationCodeDialog::OnBnClickedCancelbtn() {
   AppLog log("CActivationCodeDialog::OnBnClickedCancelbtn");
   if (m_DialogType == kPasscodeVariant) return;
-  const int32_t result = OV_ResetToken();
-  log.Number("result", result);
+  const std::optional<int32_t> result = ResetTokenAfterAsking(!m_shownCode.isEmpty());
   if (result == OV_OK) {
     postCancel(Cancel::kActivationCodeCancelled);
     postTitleIndicator(Indicator::kShowA);
@@ -216,7 +256,7 @@ void ActivationCodeDialog::ShowOTP() {
   SecretClipboard::Instance().clearIfOurs();
   m_hint->hide();
   if (GenerateOTP(nullptr, m_hint) == 0) {
-    showCode(QString::fromStdWString(std::wstring(Shared().currentPasscode())));
+    takePasscode();
   } else {
     m_hint->show();
   }

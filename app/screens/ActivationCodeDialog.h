@@ -3,6 +3,9 @@
 // challenge-response passcode locks the button for 5 seconds after each passcode; a time-based
 // passcode counts its step's seconds down and is replaced when the next step begins. Time here is
 // measured with a monotonic clock, so a changed wall clock or a long uptime cannot confuse it.
+// Either code can be copied (Copy, Ctrl+C) but not selected with the mouse, which would put it on
+// the primary selection where nothing ever clears it; the screen holds the only copy of the
+// passcode and wipes it when it is left.
 #pragma once
 
 #include <QElapsedTimer>
@@ -24,14 +27,15 @@ class ActivationCodeDialog : public RHGenericChildDialog {
   bool isTimer1Added() const override { return m_DialogType == kPasscodeVariant; }
   QWidget* initialFocus() const override;
   void ShowChildDialog(bool show) override;
+  bool confirmBack() override;
 
   void OnBnClickedContinuebtn();
   void OnBnClickedCancelbtn();
   void ShowOTP();
   void startButtonStateTimer();
   void stopButtonStateTimer();
-  // Puts the passcode on the clipboard (Copy, or Ctrl+C on the screen).
-  void copyPasscode();
+  // Puts the code on screen on the clipboard (Copy, or Ctrl+C on the screen).
+  void copyCode();
 
   // Seconds shown by the count-down of a time-based passcode.
   int counter() const { return m_nCounter; }
@@ -44,7 +48,11 @@ class ActivationCodeDialog : public RHGenericChildDialog {
  private:
   static constexpr int kPasscodeVariant = 35;
   void ShowCounter(bool show);
-  void showCode(const QString& code);
+  void showCode(QString code);
+  // Shows the passcode just produced and wipes the shared copy it came in.
+  void takePasscode();
+  // Takes the code off the screen and the clipboard, wiping the screen's copy.
+  void forgetCode();
   void showCounterValue();
 
   ButtonST* m_continue;
@@ -54,9 +62,11 @@ class ActivationCodeDialog : public RHGenericChildDialog {
   QLabel* m_code;
   QLabel* m_headline;
   QLabel* m_hint;
+  QLabel* m_clipboardNote;
   QLabel* m_nextLabel;
   QLabel* m_seconds;
   QLabel* m_secondsLabel;
+  QString m_shownCode;  // shares its characters with the label, so wiping it wipes the label's
   int m_nCounter = 0;
   bool m_timeBased = false;
   int m_timeStep = 0;

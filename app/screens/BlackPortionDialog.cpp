@@ -87,6 +87,15 @@ void BlackPortionDialog::OnTimer(int id) {
   RHGenericChildDialog::OnTimer(id);
 }
 
+QWidget* BlackPortionDialog::initialFocus() const {
+  return m_DialogType == DialogType::SIDEBAR_LIST ? nullptr : m_info;
+}
+
+void BlackPortionDialog::ShowChildDialog(bool show) {
+  RHGenericChildDialog::ShowChildDialog(show);
+  if (show && initialFocus() != nullptr) m_info->setFocus();
+}
+
 std::vector<QWidget*> BlackPortionDialog::focusCycle() const {
   std::vector<QWidget*> cycle = RHGenericChildDialog::focusCycle();
   if (m_hasSerial) std::erase(cycle, static_cast<QWidget*>(m_addOrRename));

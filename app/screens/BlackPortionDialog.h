@@ -17,6 +17,9 @@ class BlackPortionDialog : public RHGenericChildDialog {
   BlackPortionDialog(QObject* receiver, const QString& objectName);
 
   std::vector<QWidget*> focusCycle() const override;
+  // Beside a token, the information button (the list keeps the focus beside the list).
+  QWidget* initialFocus() const override;
+  void ShowChildDialog(bool show) override;
 
   void OnBnClickedBlackDlgInfoBtn();
   void OnBnClickedBlackDlgChangeTokenNameBtn();

@@ -131,8 +131,6 @@ PinOperationDialog::PinOperationDialog(QObject* receiver, const QString& objectN
   connect(m_cancel, &QPushButton::clicked, this, &PinOperationDialog::OnBnClickedCancelbtn);
   // Typing is activity: the inactivity count starts again.
   connect(m_edit, &QLineEdit::textEdited, this, [this] { resetTimer(0); });
-  Shared().g_bPinFailureShown = false;
-  Shared().g_bDeactivationShown = false;
 }
 
 bool PinOperationDialog::isTimer1Added() const {
@@ -145,7 +143,12 @@ bool PinOperationDialog::masked() const {
   return variant != nullptr && variant->masked;
 }
 
-QWidget* PinOperationDialog::initialFocus() const { return m_edit; }
+QWidget* PinOperationDialog::initialFocus() const {
+  // While the field is closed (a lock-out) the screen itself holds the focus, so keys typed then
+  // reach no button.
+  if (!m_edit->isEnabled()) return const_cast<PinOperationDialog*>(this);
+  return m_edit;
+}
 
 void PinOperationDialog::setURLEnrollmentString(const QString& text) {
   WipeQString(m_pendingEnrollmentString);
@@ -176,6 +179,11 @@ void PinOperationDialog::OnInitDialog() {
   log.Number("m_DialogType", m_DialogType);
   const Variant* variant = FindVariant(m_DialogType);
   if (variant == nullptr) return;
+  // The screen object serves one token after another: what the last one's PIN checks showed
+  // (a failure, a deactivation) is not this token's.
+  Shared().g_bPinFailureShown = false;
+  Shared().g_bDeactivationShown = false;
+  m_edit->setEnabled(true);
   clearEdit();
   setMessage(QString());
   m_hint->clear();
@@ -261,12 +269,28 @@ void PinOperationDialog::takeEnrollmentStringFromClipboard() {
 void PinOperationDialog::OnDestroy() {
   clearEdit();
   setMessage(QString());
+  // A PIN this screen took and handed on to the next screens of its flow ends with the flow.
+  SharedValues& shared = Shared();
+  switch (m_DialogType) {
+    case D::CHANGE_TOKEN_PIN_DIALOG1:
+    case D::ENTER_TOKEN_PIN_DIALOG:
+      shared.g_szCurrentPin.clear();
+      break;
+    case D::SET_TOKEN_PIN:
+      shared.g_szNewPin.clear();
+      break;
+    case D::CHANGE_TOKEN_PIN_DIALOG2:
+      shared.g_szChangedPin.clear();
+      break;
+    default:
+      break;
+  }
 }
 
 void PinOperationDialog::ShowChildDialog(bool show) {
   RHGenericChildDialog::ShowChildDialog(show);
   if (show) {
-    m_edit->setFocus();
+    initialFocus()->setFocus();
     postTitleIndicator(Indicator::kShowA);
   }
 }
@@ -331,6 +355,8 @@ void PinOperationDialog::OnBnClickedContinuebtn() {
       log.Number("result", result);
       m_lastResult = result;
       if (result != OV_OK) {
+        // A refused PIN serves nothing further; only a forced change goes on with it.
+        if (result != OV_ERR_CHANGE_PIN_REQUIRED) shared.g_szCurrentPin.clear();
         handleValidatePin(result);
         break;
       }
@@ -352,7 +378,8 @@ void PinOperationDialog::OnBnClickedContinuebtn() {
           OV_GenerateActivationCodeW(policy.empty() ? nullptr : policy.c_str(), code.data());
       log.Number("result", result);
       if (result == OV_OK) {
-        shared.g_szActivationCode.assign(std::wstring_view(code.c_str()));
+        shared.setActivationCode(std::wstring_view(code.c_str()));
+        ov::frontend::WipeBytes(code.data(), code.size() * sizeof(wchar_t));
         postContinue(Continue::kActivationCode);
       } else if (result == OV_ERR_INVALID_PARAM) {
         clearEdit();
@@ -405,6 +432,7 @@ void PinOperationDialog::OnBnClickedContinuebtn() {
         m_edit->setFocus();
       } else {
         shared.g_szNewPin.clear();
+        shared.forgetActivationCode();  // the token is activated: its code has served
         continueAfterPin();
       }
       break;
@@ -673,7 +701,20 @@ QString LockOutText(const AttemptFacts& facts) {
 
 void PinOperationDialog::startLockRecheck() {
   m_continue->setEnabled(false);
+  // Keys typed during the lock-out would be sent as the first try after it, and fail: the field
+  // takes none until the lock has ended.
+  clearEdit();
+  // The focus leaves the field first; Qt would otherwise hand it to the next button.
+  if (isVisible()) setFocus();
+  m_edit->setEnabled(false);
   startTimer(TimerId::kLockRecheck, 30000);
+}
+
+void PinOperationDialog::endLockOut() {
+  if (m_edit->isEnabled()) return;
+  m_edit->setEnabled(true);
+  clearEdit();
+  m_edit->setFocus();
 }
 
 QString PinOperationDialog::HandleVerifyFail(int32_t result) {
@@ -696,6 +737,7 @@ void PinOperationDialog::addInstructionOnEnterPinDialog() {
     startLockRecheck();
     text = LockOutText(facts);
   } else {
+    endLockOut();
     m_continue->setEnabled(!Shared().g_bDeactivationShown);
     if (facts.maxAttacks > 0 && facts.badPins > 0) {
       text = Str(209, facts.badPins + 1, facts.maxAttacks) + QLatin1Char('\n') +
@@ -721,7 +763,9 @@ void PinOperationDialog::OnBnClickedCancelbtn() {
       break;
     case D::SET_TOKEN_PIN:
     case D::CONFIRM_SET_TOKEN_PIN:
-      log.Number("OV_ResetToken", OV_ResetToken());
+      // The token goes back to its installed state; an activation code shown for it would
+      // become invalid, so the user is asked first.
+      if (!ResetTokenAfterAsking()) return;
       postCancel(Cancel::kToTokenList);
       postTitleIndicator(Indicator::kHideA);
       break;

@@ -57,6 +57,8 @@ class PinOperationDialog : public RHGenericChildDialog {
   void addInstructionOnEnterPinDialog();
   // A lock-out is on: Continue waits, and the lock is looked at again every 30 seconds.
   void startLockRecheck();
+  // The lock-out is over: the field takes a PIN again.
+  void endLockOut();
   bool validateChallenge(const QString& text, QString& message);
   void continueEnrollmentString(const QString& text);
   void takeEnrollmentStringFromClipboard();

@@ -200,6 +200,23 @@ bool RHGenericChildDialog::ContinueToPasscode(bool setPinFirst, WithoutInfo with
   return true;
 }
 
+bool RHGenericChildDialog::MayVoidActivationCode(bool codeOnScreen) {
+  if (!codeOnScreen && !Shared().activationCodePending()) return true;
+  return MessageBoxes::Ask(window(), Str(kStrActivationCodeVoided), Str(205));
+}
+
+std::optional<int32_t> RHGenericChildDialog::ResetTokenAfterAsking(bool codeOnScreen) {
+  AppLog log("CRHGenericChildDialog::ResetTokenAfterAsking");
+  if (!MayVoidActivationCode(codeOnScreen)) {
+    log.Message("The activation code is kept");
+    return std::nullopt;
+  }
+  const int32_t result = OV_ResetToken();
+  log.Number("OV_ResetToken", result);
+  if (result == OV_OK) Shared().forgetActivationCode();
+  return result;
+}
+
 std::vector<QWidget*> RHGenericChildDialog::focusCycle() const {
   std::vector<QWidget*> visible;
   for (QWidget* widget : m_cycle) {

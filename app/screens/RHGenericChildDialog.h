@@ -9,7 +9,9 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -65,6 +67,14 @@ class RHGenericChildDialog : public QWidget {
   enum class WithoutInfo { DoNothing, Abort };
   bool ContinueToPasscode(bool setPinFirst, WithoutInfo withoutInfo, QLabel* errorLabel);
 
+  // Before the open token is reset: when an activation code shown for it may still be in use
+  // (or `codeOnScreen`, it is shown right now), asks whether it may become invalid. False when
+  // the user keeps it.
+  bool MayVoidActivationCode(bool codeOnScreen = false);
+  // Resets the open token after MayVoidActivationCode agreed: the library's result, or nothing
+  // when the user kept the token as it is.
+  std::optional<int32_t> ResetTokenAfterAsking(bool codeOnScreen = false);
+
   // Calls of the main window after it went back to this screen.
   virtual void showErrorMessage() {}
   virtual void showInvalidPINError() {}
@@ -76,6 +86,9 @@ class RHGenericChildDialog : public QWidget {
   virtual std::vector<QWidget*> focusCycle() const;
   // Escape pressed on this screen; true when the screen used it.
   virtual bool onEscape() { return false; }
+  // Back pressed on this screen: whatever leaving it undoes is done here; false keeps the user
+  // on the screen.
+  virtual bool confirmBack() { return true; }
   // The widget to focus when the screen is shown.
   virtual QWidget* initialFocus() const { return nullptr; }
   // True while the screen waits for work on another thread: the window is not left meanwhile.

@@ -87,7 +87,7 @@ void WelcomeMessageDialog::OnInitDialog() {
 void WelcomeMessageDialog::ShowChildDialog(bool show) {
   RHGenericChildDialog::ShowChildDialog(show);
   if (show) {
-    m_main->setFocus();
+    initialFocus()->setFocus();
     postTitleIndicator(Indicator::kShowA);
   }
 }
@@ -100,7 +100,15 @@ void WelcomeMessageDialog::OnTimer(int id) {
   RHGenericChildDialog::OnTimer(id);
 }
 
-QWidget* WelcomeMessageDialog::initialFocus() const { return m_main; }
+bool WelcomeMessageDialog::destroys() const {
+  return m_DialogType == DialogType::MESSAGE_DEACTIVATE ||
+         m_DialogType == DialogType::MESSAGE_DELETE;
+}
+
+QWidget* WelcomeMessageDialog::initialFocus() const {
+  // Where the main button destroys something, Enter at once must not: the focus starts on Cancel.
+  return destroys() ? m_cancel : m_main;
+}
 
 bool WelcomeMessageDialog::onEscape() {
   if (m_cancel->isVisible()) OnBnClickedCancelBtn();
@@ -128,6 +136,7 @@ void WelcomeMessageDialog::OnBnClickedMainBtn() {
         m_error->setAccessibleName(m_error->text());
         return;
       }
+      Shared().forgetActivationCode();
       postCancel(Cancel::kDeactivated);
       postTitleIndicator(Indicator::kShowA);
       break;
@@ -140,6 +149,7 @@ void WelcomeMessageDialog::OnBnClickedMainBtn() {
         m_error->setAccessibleName(m_error->text());
         return;
       }
+      Shared().forgetActivationCode();
       if (CountTokens() > 0) {
         postCancel(Cancel::kToTokenList);
         postTitleIndicator(Indicator::kHideA);

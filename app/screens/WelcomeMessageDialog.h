@@ -1,6 +1,7 @@
 // The message screen: a headline, a text and one or two buttons. It welcomes a first start (42),
 // confirms deactivating (43) or deleting (44) a token, says that a token was renamed (41) or its
-// PIN changed (49), and tells that a token is not activated yet (50, beside the side bar).
+// PIN changed (49), and tells that a token is not activated yet (50, beside the side bar). The
+// confirmations start with the focus on Cancel.
 #pragma once
 
 #include "app/screens/RHGenericChildDialog.h"
@@ -29,6 +30,9 @@ class WelcomeMessageDialog : public RHGenericChildDialog {
   void OnTimer(int id) override;
 
  private:
+  // The main button deactivates or deletes the token.
+  bool destroys() const;
+
   QLabel* m_headline;
   QLabel* m_text;
   QLabel* m_error;

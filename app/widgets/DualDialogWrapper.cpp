@@ -44,6 +44,8 @@ std::vector<QWidget*> DualDialogWrapper::focusCycle() const {
   return cycle;
 }
 
+bool DualDialogWrapper::onEscape() { return m_first->onEscape(); }
+
 QWidget* DualDialogWrapper::initialFocus() const {
   if (QWidget* focus = m_first->initialFocus()) return focus;
   return m_second->initialFocus();

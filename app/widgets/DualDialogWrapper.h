@@ -22,6 +22,8 @@ class DualDialogWrapper : public RHGenericChildDialog {
   void DestroyChildDialog() override;
   std::vector<QWidget*> focusCycle() const override;
   QWidget* initialFocus() const override;
+  // Escape is the left half's (the inactive-token notice's Cancel, for one).
+  bool onEscape() override;
 
  private:
   RHGenericChildDialog* m_first;

@@ -38,6 +38,7 @@ class AppEnvironment {
     OV_ReleaseInstance();
     if (initialized == OV_OK) OV_Finalize();
     app::MessageBoxes::SetHandler({});
+    app::MessageBoxes::SetAnswer(true);
     app::Shared().destroyInternalData();
     app::Shared().g_bPinFailureShown = false;
     app::Shared().g_bDeactivationShown = false;
@@ -49,7 +50,7 @@ class AppEnvironment {
   StorageEnvironment storage;
   FakeClock& clock = storage.clock;
   int32_t initialized;
-  QStringList boxes;  // texts of the message boxes shown, in order
+  QStringList boxes;  // texts of the message boxes shown (questions too), in order
 };
 
 // An activated token with `policy` (and `pin` when the policy asks for one); gives the OTP key

@@ -213,6 +213,113 @@ class PinScreensTest : public QObject, protected ov::test::WindowDriver {
     QCOMPARE(shownCode(), ov::test::Hotp(key, 0, 8));
   }
 
+  // While a token is locked its PIN field takes no keys: a PIN typed then would be sent as the
+  // first try after the lock, fail, and lengthen it. When the lock ends the field is back, empty
+  // and focused.
+  void lockedFieldTakesNoKeysUntilTheLockEnds_data() {
+    QTest::addColumn<bool>("lockedBeforeOpening");
+    QTest::newRow("locked by the PINs typed here") << false;
+    QTest::newRow("locked when the screen opens") << true;
+  }
+  void lockedFieldTakesNoKeysUntilTheLockEnds() {
+    QFETCH(bool, lockedBeforeOpening);
+    const std::string policy = ov::test::Formulate(
+        {{"mode", 0}, {"pinlen", 4}, {"pwdlen", 8}, {"maxattacks", 0}, {"attackdelay", 2}});
+    const auto key = ov::test::MakeActivatedToken("Guarded", policy, "1234");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    if (lockedBeforeOpening) {
+      QCOMPARE(OV_CreateInstanceA("Guarded", 0), OV_OK);
+      OV_ValidatePinA("9999");
+      OV_ValidatePinA("9998");
+      OV_ReleaseInstance();
+    }
+    openWindow();
+    choose("Guarded");
+    QLineEdit* edit = visible<QLineEdit>("edit");
+    if (!lockedBeforeOpening) {
+      type("9999");
+      type("9998");  // locked for a minute
+    }
+    QVERIFY(!edit->isEnabled());
+    QVERIFY(edit->text().isEmpty());
+    // The keys typed meanwhile go nowhere: not into the field, and Enter presses nothing.
+    QWidget* focus = window->focusWidget();
+    QVERIFY(focus != nullptr);
+    QTest::keyClicks(focus, "1234");
+    QTest::keyClick(focus, Qt::Key_Return);
+    QTest::keyClicks(edit, "1234");
+    Drain();
+    QVERIFY(edit->text().isEmpty());
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenPin);
+    env->clock.now += 61;  // the lock is over
+    QTimer* recheck = window->getActiveChildDlg()->findChild<QTimer*>("timer224");
+    recheck->start(1);
+    QTRY_VERIFY(edit->isEnabled());
+    QVERIFY(edit->text().isEmpty());
+    QCOMPARE(window->focusWidget(), edit);
+    type("1234");
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    QCOMPARE(shownCode(), ov::test::Hotp(key, 0, 8));
+  }
+
+  // The PIN screen serves one token after another: a deactivation shown for one token does not
+  // disable Continue for the next.
+  void aDeactivatedTokenLeavesTheNextTokensPinWorking() {
+    ov::test::MakeActivatedToken(
+        "Doomed", ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 3}}), "1234");
+    ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "1234");
+    openWindow();
+    choose("Doomed");
+    for (const char* pin : {"9999", "9998", "9997"}) type(pin);
+    QCOMPARE(message(), Str(162));
+    window->findChild<QAbstractButton*>("backButton")->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    choose("Guarded");
+    QVERIFY(continueButton()->isEnabled());
+    QCOMPARE(message(), QString());
+    type("1234");
+    QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+  }
+
+  // PINs typed into the PIN screens are wiped once they served, wrong ones and those of a flow
+  // the user left, as right ones are.
+  void pinsAreWipedWhenTheirScreensAreLeft_data() {
+    QTest::addColumn<bool>("changeCancelled");
+    QTest::newRow("a wrong token PIN, then the list") << false;
+    QTest::newRow("a PIN change cancelled at its last step") << true;
+  }
+  void pinsAreWipedWhenTheirScreensAreLeft() {
+    QFETCH(bool, changeCancelled);
+    ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "1234");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Guarded");
+    if (changeCancelled) {
+      type("1234");
+      visible<QAbstractButton>("changePinButton")->click();
+      Drain();
+      type("1234");
+      type("5678");
+      QCOMPARE(window->activeScreenCode(), Continue::kChangePinConfirm);
+      QTest::keyClicks(visible<QLineEdit>("edit"), "56");
+      visible<QAbstractButton>("cancelButton")->click();
+      Drain();
+      QCOMPARE(window->activeScreenCode(), Continue::kPasscode);
+    } else {
+      type("9999");
+      QCOMPARE(window->activeScreenCode(), Continue::kTokenPin);
+      window->findChild<QAbstractButton*>("backButton")->click();
+      Drain();
+      QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    }
+    QVERIFY(Shared().g_szCurrentPin.empty());
+    QVERIFY(Shared().g_szChangedPin.empty());
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>("edit")) {
+      QVERIFY2(edit->text().isEmpty(), qPrintable(edit->parentWidget()->objectName()));
+    }
+  }
+
   void settingAPinConfirmsItAndShowsThePasscode() {
     const std::string policy = ov::test::Formulate({{"mode", 0}, {"pinlen", 4}, {"pwdlen", 6}});
     ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
