@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "app/AppLog.h"
 #include "app/MessageBoxes.h"
@@ -61,8 +63,18 @@ void TokenListDialog::initTokenList() {
     log.Number("result", tokens.result());
     return;
   }
+  // By name, ignoring case: the store's own order puts a new token anywhere.
+  std::vector<const OVTokenInfoW*> sorted;
+  for (const OVTokenInfoW& info : tokens) sorted.push_back(&info);
+  std::stable_sort(sorted.begin(), sorted.end(), [](const OVTokenInfoW* a, const OVTokenInfoW* b) {
+    const QString left = FromWide(a->m_szTokenName);
+    const QString right = FromWide(b->m_szTokenName);
+    const int folded = left.compare(right, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : left < right;
+  });
   int32_t earliestLockEnd = 0;
-  for (const OVTokenInfoW& info : tokens) {
+  for (const OVTokenInfoW* record : sorted) {
+    const OVTokenInfoW& info = *record;
     auto* row = new QTreeWidgetItem(m_list);
     const QString name = FromWide(info.m_szTokenName);
     row->setText(0, DisplayName(name));
@@ -103,6 +115,9 @@ void TokenListDialog::ShowChildDialog(bool show) {
   if (show) {
     // The list is where a token is chosen: whatever token was open is closed.
     OV_ReleaseInstance();
+    // Hiding stopped the refresh that clears a lock's image when the lock ends: the list is read
+    // again, which arms it anew (and drops the images of locks that ended meanwhile).
+    if (isCreated() && !isTimerRunning(TimerId::kListRefresh)) initTokenList();
   }
 }
 

@@ -101,6 +101,52 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     QVERIFY(!refresh->isActive());
   }
 
+  // Leaving the list stops its refresh; coming back (Back from the information, Cancel on a new
+  // token's name) arms it again, so the lock image still goes when the lock ends.
+  void listRefreshComesBackWithTheList_data() {
+    QTest::addColumn<QString>("away");
+    QTest::addColumn<QString>("back");
+    QTest::newRow("application information, Back") << "infoButton"
+                                                   << "backButton";
+    QTest::newRow("Add, then Cancel") << "addRenameButton"
+                                      << "cancelButton";
+  }
+  void listRefreshComesBackWithTheList() {
+    QFETCH(QString, away);
+    QFETCH(QString, back);
+    ov::test::MakeActivatedToken("Plain", ov::test::kEventPolicy);  // two tokens: the list first
+    ov::test::MakeActivatedToken("Locked", ov::test::kPinPolicy, "1234");
+    const int32_t left = lockToken();
+    QVERIFY(left > 0);
+    openWindow();
+    QVERIFY(button(qPrintable(away)) != nullptr);
+    button(qPrintable(away))->click();
+    Drain();
+    QVERIFY(window->activeScreenCode() != Continue::kTokenList);
+    QVERIFY(button(qPrintable(back)) != nullptr);
+    button(qPrintable(back))->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    QTimer* refresh = list()->findChild<QTimer*>("timer223");
+    QVERIFY(refresh != nullptr && refresh->isActive());
+    env->clock.now += left;
+    refresh->start(1);
+    QTRY_COMPARE(images()["Locked"], -1);
+  }
+
+  void tokensAreListedByNameIgnoringCase() {
+    for (const char* name : {"delta", "Charlie", "bravo 2", "Echo", "alpha", "Bravo"}) {
+      ov::test::MakeInstalledToken(name);
+    }
+    openWindow();
+    QStringList names;
+    CustomListCtrl* control = list()->list();
+    for (int row = 0; row < control->topLevelItemCount(); ++row) {
+      names << control->topLevelItem(row)->text(0);
+    }
+    QCOMPARE(names, (QStringList{"alpha", "Bravo", "bravo 2", "Charlie", "delta", "Echo"}));
+  }
+
   // A stored name with a line break (older files did not check names) is shown escaped, in the
   // list and in the title, and still opens under its real name.
   void aStoredNameWithALineBreakIsShownEscapedAndStillOpens() {
