@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/Navigation.h"
 #include "app/SharedValues.h"
 #include "app/SingleInstance.h"
+#include "app/Strings.h"
 #include "app/TokenRecords.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/TokenNaming.h"
@@ -50,12 +52,21 @@ void OrvantiApp::InstallConsoleHandler() {
 }
 
 std::optional<QString> OrvantiApp::EnrollmentArgument(const QStringList& arguments,
-                                                      std::istream& input) {
+                                                      std::istream& input, bool* tooLong) {
   if (arguments.isEmpty()) return std::nullopt;
   std::string text;
   if (arguments.front() == QLatin1String("-")) {
-    // Standard input keeps a passphrase out of the process list that every user can read.
-    std::getline(input, text);
+    // Standard input keeps a passphrase out of the process list that every user can read. One
+    // line, and no more of it than an enrollment string can need: endless input is refused.
+    char c = 0;
+    while (input.get(c) && c != '\n') {
+      if (text.size() == kMaxStandardInput) {
+        if (tooLong != nullptr) *tooLong = true;
+        Wipe(text);
+        return std::nullopt;
+      }
+      text.push_back(c);
+    }
     if (!text.empty() && text.back() == '\r') text.pop_back();
   } else {
     const QByteArray argument = arguments.front().toUtf8();
@@ -70,8 +81,15 @@ std::optional<QString> OrvantiApp::EnrollmentArgument(const QStringList& argumen
 
 int OrvantiApp::InitInstance(const QStringList& arguments) {
   AppLog log("COrvantiApp::InitInstance");
+  bool tooLong = false;
+  std::optional<QString> enrollment = EnrollmentArgument(arguments, std::cin, &tooLong);
+  if (tooLong) {
+    log.Message("Enrollment string too long");
+    std::fprintf(stderr, "orvanti: %s\n", frontend::OVString(kStrInputTooLong));
+    return log.Return(1);
+  }
   m_window = std::make_unique<MainWindow>();
-  if (std::optional<QString> enrollment = EnrollmentArgument(arguments, std::cin)) {
+  if (enrollment) {
     log.Message("Enrollment String");
     m_window->setEnrollmentString(*enrollment);
     WipeQString(*enrollment);
@@ -88,7 +106,9 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
   const int32_t initialized = OV_InitializeW(kUniqueId, 0);
   if (initialized != OV_OK) {
     log.Number("result", initialized);
-    MessageBoxes::ShowString(nullptr, 213);
+    // The store is held by another program of ours (orvanti-cli): that is the running copy the
+    // user has to end, not an error of this one.
+    MessageBoxes::ShowString(nullptr, initialized == OV_ERR_ALREADY_INITIALIZED ? 204 : 213);
     log.Message("InitializeOVSDK failed");
     m_window.reset();
     return log.Return(1);

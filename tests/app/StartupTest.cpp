@@ -169,6 +169,48 @@ class StartupTest : public QObject {
     QVERIFY(first.waitForFinished(10000));
   }
 
+  // A store already held (by orvanti-cli, or here by this process, which the library answers
+  // alike) is the running copy too: the same message as the second window, not an error.
+  void aStoreInUseIsTheRunningCopy() {
+    QCOMPARE(OV_InitializeW(L"KLSA_GA_8_2", 0), OV_OK);
+    OrvantiApp app;
+    QCOMPARE(app.InitInstance({}), 1);
+    QCOMPARE(boxes, QStringList{Str(204)});
+    QCOMPARE(OV_Finalize(), OV_OK);
+  }
+
+  // "orvanti -" reads one line of at most 64 KiB: endless input is refused, not kept in memory.
+  void standardInputBeyondItsLimitIsRefused() {
+    const QString program = qEnvironmentVariable("OV_ORVANTI_PATH");
+    if (program.isEmpty()) QSKIP("OV_ORVANTI_PATH names the built program; ctest sets it");
+    QProcess orvanti;
+    orvanti.start(program, {"-"});
+    QVERIFY(orvanti.waitForStarted());
+    const QByteArray block(16 * 1024, 'A');
+    for (int i = 0; i < 8 && orvanti.state() == QProcess::Running; ++i) {
+      orvanti.write(block);
+      orvanti.waitForBytesWritten(5000);
+    }
+    QVERIFY(orvanti.waitForFinished(10000));
+    QCOMPARE(orvanti.exitCode(), 1);
+    QVERIFY2(orvanti.readAllStandardError().contains(Str(kStrInputTooLong).toUtf8()),
+             "the refusal is told");
+  }
+
+  void standardInputUpToItsLimitIsRead() {
+    // The limit is the line's length: a string right at it is still taken.
+    const QString text = EnrollmentText();
+    const std::string padded =
+        text.toStdString() + std::string(OrvantiApp::kMaxStandardInput - text.size(), ' ');
+    bool tooLong = false;
+    std::istringstream fits(padded + "\n");
+    OrvantiApp::EnrollmentArgument({"-"}, fits, &tooLong);
+    QVERIFY(!tooLong);
+    std::istringstream over(padded + "x\n");
+    QVERIFY(!OrvantiApp::EnrollmentArgument({"-"}, over, &tooLong));
+    QVERIFY(tooLong);
+  }
+
   void legacyTokenIsImportedOnceAndOnlyBelowTenTokens_data() {
     QTest::addColumn<int>("existing");
     QTest::addColumn<bool>("imported");
