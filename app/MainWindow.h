@@ -14,6 +14,7 @@
 
 #include "ov/ov_api.h"
 
+class QAction;
 class QLabel;
 
 namespace ov::app {
@@ -76,6 +77,10 @@ struct BackSituation {
   bool changePinRequired = false;
 };
 BackStep DecideBack(const BackSituation& situation);
+
+// The window's size, which is also its least: the designed size at the current scale, but never
+// more than the screen's available area.
+QSize WindowSize(const QSize& designed, const QSize& available);
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -144,6 +149,7 @@ class MainWindow : public QWidget {
   ButtonST* m_btnBack;
   ButtonST* m_menuButton;
   QWidget* m_placeholder;
+  QAction* m_quit;
 
   // The object of a screen by the code that owns it, made on first use.
   RHGenericChildDialog* screenObject(int owner);
