@@ -309,9 +309,6 @@ RHGenericChildDialog* MainWindow::screenObject(int owner) {
   RHGenericChildDialog* screen = factory->second();
   screen->setParent(m_placeholder);
   m_placeholder->layout()->addWidget(screen);
-  connect(screen, &RHGenericChildDialog::busyEnded, this, [this] {
-    if (m_closeWhenIdle) finish(0, false);
-  });
   m_screens.emplace(owner, screen);
   return screen;
 }
@@ -690,13 +687,7 @@ void MainWindow::finish(int exitCode, bool showError) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   AppLog log("COrvantiDlg::OnClose");
-  if (m_pActiveChildDlg != nullptr && m_pActiveChildDlg->isBusy()) {
-    // The enrollment under way ends first; then the window closes by itself.
-    log.Message("Close deferred until the enrollment ends");
-    m_closeWhenIdle = true;
-    event->ignore();
-    return;
-  }
+  // An enrollment under way is not waited for: leaving its screen abandons it.
   event->accept();
   finish(0, false);
 }

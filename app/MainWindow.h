@@ -162,7 +162,6 @@ class MainWindow : public QWidget {
   std::deque<RHGenericChildDialog*> childObjs;
   bool m_bBackListMode = false;
   bool m_finished = false;
-  bool m_closeWhenIdle = false;  // the window was closed while a screen was busy
   QString m_strDefaultTitle;
   QString m_strEnrollmentString;
 };

@@ -19,6 +19,8 @@ namespace ov::app {
 namespace {
 
 // Image of a row: 0 for a token that is not activated, 1 for a locked one, -1 for none.
+constexpr int kBusyRetryMs = 1000;
+
 int setImageOnListItem(const OVTokenInfoW& info) {
   if (info.m_nTokenState == INSTALLED_STATE || info.m_nTokenState == PENDING_PIN_STATE) return 0;
   if (info.m_nTokenState == ACTIVATED_STATE && info.m_bTokenLocked && info.m_nLockTimeLeft > 0) {
@@ -61,6 +63,11 @@ void TokenListDialog::initTokenList() {
   TokenList tokens;
   if (!tokens.ok()) {
     log.Number("result", tokens.result());
+    // The library is busy with another caller (an enrollment nobody waits for any more):
+    // the list is read again shortly.
+    if (tokens.result() == OV_ERR_OPERATION_FAILED) {
+      startTimer(TimerId::kListRefresh, kBusyRetryMs, true);
+    }
     return;
   }
   // By name, ignoring case: the store's own order puts a new token anywhere.
