@@ -362,6 +362,25 @@ void MainWindow::start() {
   }
 }
 
+void MainWindow::handOver(const QString& enrollment) {
+  AppLog log("COrvantiDlg::HandOver");
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (enrollment.isEmpty() || m_finished) return;
+  if (m_pActiveChildDlg != nullptr && m_pActiveChildDlg->isBusy()) {
+    log.Message("Enrollment under way: the string is not taken");
+    return;
+  }
+  destroyWholeStack();
+  OV_ReleaseInstance();
+  Shared().setTokenName(std::wstring());
+  m_indicatorA->hide();
+  m_indicatorB->hide();
+  m_strEnrollmentString = enrollment;
+  start();
+}
+
 void MainWindow::SingleTokenFlow(const OVTokenInfoW& record) {
   AppLog log("COrvantiDlg::SingleTokenFlow");
   const std::wstring name = record.m_szTokenName != nullptr ? record.m_szTokenName : L"";

@@ -94,6 +94,9 @@ class MainWindow : public QWidget {
   // Shows the first screen: the enrollment start, the welcome screen, the one token's screen or
   // the token list.
   void start();
+  // A second start reached this copy: the window comes to the front, and a valid enrollment
+  // string starts as it would on the command line (unless an enrollment is under way).
+  void handOver(const QString& enrollment);
 
   RHGenericChildDialog* getActiveChildDlg() const { return m_pActiveChildDlg; }
   // The screen object of a continue code (made on first use); null for an unknown code.

@@ -92,11 +92,19 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
   if (enrollment) {
     log.Message("Enrollment String");
     m_window->setEnrollmentString(*enrollment);
-    WipeQString(*enrollment);
   }
 
   SingleInstance instance;
   const SingleInstance::Outcome lock = instance.Acquire();
+  if (lock == SingleInstance::Outcome::AlreadyRunning &&
+      HandOverToRunningCopy(enrollment.value_or(QString()))) {
+    // The running copy comes to the front with the string: nothing to say here.
+    log.Message("Handed over to the running instance");
+    if (enrollment) WipeQString(*enrollment);
+    m_window.reset();
+    return log.Return(0);
+  }
+  if (enrollment) WipeQString(*enrollment);
   if (lock != SingleInstance::Outcome::Acquired) {
     MessageBoxes::ShowString(nullptr, 204);
     log.Message("Another instance is already running");
@@ -120,6 +128,18 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
     Shutdown();
     return log.Return(1);
   }
+
+  HandOverServer handOver;
+  if (!handOver.listen()) log.Message("No hand-over socket");
+  QObject::connect(&handOver, &HandOverServer::handedOver, m_window.get(),
+                   [this](const QString& text) {
+                     AppLog handed("COrvantiApp::HandOver");
+                     std::string bytes = text.toStdString();
+                     const bool valid = IsEnrollmentString(bytes);
+                     Wipe(bytes);
+                     if (valid) handed.Message("Enrollment String");
+                     m_window->handOver(valid ? text : QString());
+                   });
 
   int exitCode = 0;
   QObject::connect(m_window.get(), &MainWindow::exitRequested, m_window.get(),

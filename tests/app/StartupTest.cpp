@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -149,7 +150,45 @@ class StartupTest : public QObject {
     QCOMPARE(code, 0);
   }
 
-  void secondInstanceIsRefusedWhileTheFirstRunsOn() {
+  // A second real `orvanti` hands its link to this running copy and ends without a word; the
+  // string starts here after the usual question. A second start with nothing to hand over only
+  // brings the window to the front.
+  void aSecondStartHandsItsStringToTheRunningCopy() {
+    const QString program = qEnvironmentVariable("OV_ORVANTI_PATH");
+    if (program.isEmpty()) QSKIP("OV_ORVANTI_PATH names the built program; ctest sets it");
+    int screenAfterEmpty = 0;
+    int screenAfterLink = 0;
+    mode_t socketMode = 0777;
+    const int code = run([&](MainWindow* window) {
+      struct stat st {};
+      if (stat(SingleInstance::SocketPath().c_str(), &st) == 0) socketMode = st.st_mode;
+      auto second = [&](const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        if (!process.waitForStarted()) return -1;
+        QDeadlineTimer deadline(10000);
+        while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+          QTest::qWait(20);  // this copy serves its socket meanwhile
+        }
+        return process.state() == QProcess::NotRunning ? process.exitCode() : -2;
+      };
+      QCOMPARE(second({}), 0);
+      ov::test::Drain();
+      screenAfterEmpty = window->activeScreenCode();
+      QCOMPARE(second({"orvanti:enrollment=" + EnrollmentText()}), 0);
+      ov::test::Drain();
+      screenAfterLink = window->activeScreenCode();
+      window->close();
+    });
+    QCOMPARE(code, 0);
+    QVERIFY(boxes.isEmpty());
+    QCOMPARE(screenAfterEmpty, Continue::kWelcome);
+    QCOMPARE(screenAfterLink, Continue::kTokenName);
+    QCOMPARE(socketMode & 077, 0u);  // the socket is the user's alone
+  }
+
+  // Only when the running copy cannot be reached is the second start refused with the message.
+  void aSecondStartThatCannotReachTheRunningCopyIsRefused() {
     const QString program = qEnvironmentVariable("OV_ORVANTI_PATH");
     if (program.isEmpty()) QSKIP("OV_ORVANTI_PATH names the built program; ctest sets it");
     QProcess first;
@@ -157,16 +196,39 @@ class StartupTest : public QObject {
     first.setProcessChannelMode(QProcess::ForwardedChannels);
     first.start();
     QVERIFY(first.waitForStarted());
-    const std::string lock = SingleInstance::LockPath();
-    QTRY_VERIFY_WITH_TIMEOUT(IsLocked(lock), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(IsLocked(SingleInstance::LockPath()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(SingleInstance::SocketPath()), 10000);
+    std::filesystem::remove(SingleInstance::SocketPath());  // the way in is gone
 
     OrvantiApp second;
     QCOMPARE(second.InitInstance({}), 1);
     QCOMPARE(boxes, QStringList{Str(204)});
-    QTest::qWait(200);
     QCOMPARE(first.state(), QProcess::Running);  // the first copy is unaffected
     first.terminate();
     QVERIFY(first.waitForFinished(10000));
+  }
+
+  // What arrives on the socket is checked: an over-long message is dropped unread, anything but
+  // an enrollment string only raises the window.
+  void handedOverTextIsLimitedAndChecked() {
+    HandOverServer server;
+    QVERIFY(server.listen());
+    QStringList received;
+    connect(&server, &HandOverServer::handedOver, this,
+            [&received](const QString& text) { received << text; });
+    QProcess client;  // a separate process, so the two ends do not wait on one thread
+    const QByteArray tooLong(HandOverServer::kMaxHandOver + 10, 'A');
+    for (const QByteArray& message : {tooLong + "\n", QByteArray("hello\n")}) {
+      client.start("python3", {"-c",
+                               "import socket,sys; s=socket.socket(socket.AF_UNIX); "
+                               "s.connect(sys.argv[1]); s.sendall(sys.argv[2].encode()); "
+                               "s.settimeout(5); print(s.recv(10).decode(), end='')",
+                               QString::fromStdString(SingleInstance::SocketPath()),
+                               QString::fromLatin1(message)});
+      QTRY_VERIFY_WITH_TIMEOUT(client.state() == QProcess::NotRunning, 10000);
+    }
+    QCOMPARE(received, QStringList{"hello"});
+    QCOMPARE(client.readAllStandardOutput(), QByteArray("OK\n"));
   }
 
   // A store already held (by orvanti-cli, or here by this process, which the library answers
