@@ -1,6 +1,11 @@
 #include "app/OrvantiApp.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -26,6 +31,20 @@ namespace {
 constexpr const char kEnrollmentPrefix[] = "orvanti:enrollment=";
 constexpr const wchar_t kUniqueId[] = L"KLSA_GA_8_2";
 
+// The console signals on their way from the handler to the event loop, as the console control
+// types they stand for: 0 for Ctrl+C, 2 for a closed console.
+int g_consoleSignals[2] = {-1, -1};
+
+extern "C" void ConsoleSignal(int signal) {
+  const int saved = errno;
+  const unsigned char type = signal == SIGINT ? 0 : 2;
+  if (g_consoleSignals[1] >= 0) {
+    const ssize_t written = write(g_consoleSignals[1], &type, 1);
+    static_cast<void>(written);  // a full pipe already holds enough to log
+  }
+  errno = saved;
+}
+
 bool IsEnrollmentString(const std::string& text) {
   const std::optional<std::string> padded = frontend::CheckIfBase64Relaxed(text);
   return padded && frontend::CheckIfBase64ConnectionString(*padded);
@@ -40,15 +59,42 @@ void Wipe(std::string& text) {
 
 OrvantiApp::OrvantiApp() = default;
 
-OrvantiApp::~OrvantiApp() { Shutdown(); }
+OrvantiApp::~OrvantiApp() {
+  try {
+    Shutdown();
+  } catch (...) {
+    AppLog log("COrvantiApp::~COrvantiApp");
+    log.Message("Error: Crash");
+  }
+}
 
 void OrvantiApp::InstallConsoleHandler() {
   AppLog log("CtrlHandler");
-  // Ctrl+C and the closing of a terminal the program was started from are handled by ignoring
-  // them: only the window ends the program.
-  std::signal(SIGINT, SIG_IGN);
-  std::signal(SIGHUP, SIG_IGN);
-  log.Message("SetConsoleCtrlHandler successful");
+  // Ctrl+C and the closing of a terminal the program was started from are handled, and nothing
+  // more: only the window ends the program. The handler only passes the signal on through a
+  // pipe; the event loop logs it (a signal handler may not).
+  if (g_consoleSignals[0] < 0 && pipe2(g_consoleSignals, O_CLOEXEC | O_NONBLOCK) != 0) {
+    g_consoleSignals[0] = g_consoleSignals[1] = -1;
+  }
+  struct sigaction action {};
+  action.sa_handler = ConsoleSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  if (sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGHUP, &action, nullptr) == 0) {
+    log.Message("SetConsoleCtrlHandler successful");
+  }
+}
+
+void OrvantiApp::WatchConsoleSignals(QObject* owner) {
+  if (g_consoleSignals[0] < 0) return;
+  auto* notifier = new QSocketNotifier(g_consoleSignals[0], QSocketNotifier::Read, owner);
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+    unsigned char type = 0;
+    while (read(g_consoleSignals[0], &type, 1) == 1) {
+      AppLog log("CtrlHandler");
+      log.Number("fdwCtrlType", type);
+    }
+  });
 }
 
 std::optional<QString> OrvantiApp::EnrollmentArgument(const QStringList& arguments,
@@ -129,6 +175,7 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
     return log.Return(1);
   }
 
+  WatchConsoleSignals(m_window.get());
   HandOverServer handOver;
   if (!handOver.listen()) log.Message("No hand-over socket");
   QObject::connect(&handOver, &HandOverServer::handedOver, m_window.get(),

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+class QObject;
+
 namespace ov::app {
 
 class MainWindow;
@@ -35,8 +37,10 @@ class OrvantiApp {
   static std::optional<QString> EnrollmentArgument(const QStringList& arguments,
                                                    std::istream& input, bool* tooLong = nullptr);
 
-  // Ignores the console signals (Ctrl+C, a closed terminal) as handled.
+  // Handles the console signals (Ctrl+C, a closed terminal) by logging them, and nothing else.
   static void InstallConsoleHandler();
+  // Logs the console signals that arrive while the event loop runs; stops with `owner`.
+  static void WatchConsoleSignals(QObject* owner);
 
  private:
   int ImportLegacyToken();

@@ -38,6 +38,7 @@ void StyleHeadline(QLabel* label);    // "Helvetica Bold" 14, purple
 void StyleText(QLabel* label);        // "Helvetica" 12, description grey
 void StyleFieldLabel(QLabel* label);  // "Helvetica Bold" 9, description grey
 void StyleValue(QLabel* label);       // "Helvetica" 9, value grey
+void StyleInformationLabel(QLabel* label);  // "Helvetica Bold" 9, value grey (token information)
 void StyleHint(QLabel* label);        // "Helvetica Bold" 8, value grey
 void StyleError(QLabel* label);       // "Helvetica" 9, red
 void SetTextColour(QWidget* widget, const QColor& colour);

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
@@ -310,6 +311,13 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     QVERIFY(visibleText("levelValue").startsWith("Level "));
     QCOMPARE(visibleText("pinSetValue"), Str(208));
     QCOMPARE(visibleText("versionValue"), QStringLiteral(OV_APP_VERSION));
+    // Captions and values alike are in the information grey.
+    for (const char* name : {"modeLabel", "policyLabel", "levelLabel", "pinSetLabel",
+                             "versionLabel", "modeValue", "policyValue"}) {
+      QLabel* label = visible<QLabel>(name);
+      QVERIFY2(label != nullptr, name);
+      QVERIFY2(label->palette().color(QPalette::WindowText) == QColor(88, 89, 91), name);
+    }
     QVERIFY(window->findChild<QLabel*>("indicatorB")->isVisible());
     auto* inactivity = window->getActiveChildDlg()->findChild<QTimer*>("timer221");
     QVERIFY(inactivity != nullptr && inactivity->isActive());
@@ -317,6 +325,17 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     inactivity->start(1);  // a minute without activity: back to the list
     QTRY_COMPARE(window->activeScreenCode(), Continue::kTokenList);
     QVERIFY(!window->findChild<QLabel*>("indicatorB")->isVisible());
+  }
+
+  void thePinFieldTypesInTheValueGrey() {
+    ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "2580");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Guarded");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenPin);
+    QLineEdit* pin = visible<QLineEdit>("edit");
+    QVERIFY(pin != nullptr);
+    QCOMPARE(pin->palette().color(QPalette::Text), QColor(88, 89, 91));
   }
 
   void applicationInformationFromTheListShowsNoTokenRows() {

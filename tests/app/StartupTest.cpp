@@ -2,6 +2,7 @@
 // against a real second process, the library's life, the one-time import of the older token, and
 // the exit codes.
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QLabel>
@@ -311,7 +312,10 @@ class StartupTest : public QObject {
     ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "2580");
     QCOMPARE(OV_Finalize(), OV_OK);
     QString passcode;
+    OrvantiApp::InstallConsoleHandler();
     const int code = run([&passcode](MainWindow* window) {
+      raise(SIGINT);  // Ctrl+C in the terminal: logged, and the program goes on
+      QTest::qWait(100);
       QLineEdit* pin = nullptr;
       for (QLineEdit* edit : window->findChildren<QLineEdit*>("edit")) {
         if (edit->isVisible()) pin = edit;
@@ -329,7 +333,8 @@ class StartupTest : public QObject {
     QVERIFY(!passcode.isEmpty());
     const std::string lines = ov::test::ReadFile(log);
     for (const char* expected :
-         {"COrvantiApp::InitInstance", "COrvantiDlg::SingleTokenFlow",
+         {"COrvantiApp::InitInstance", "SetConsoleCtrlHandler successful", "fdwCtrlType",
+          "COrvantiDlg::SingleTokenFlow",
           "CPinOperationDialog::OnBnClickedContinuebtn", "EXITING_CLIENT_APPLICATION"}) {
       QVERIFY2(lines.find(expected) != std::string::npos, expected);
     }
