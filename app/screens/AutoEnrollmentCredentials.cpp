@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QUrl>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <optional>
 

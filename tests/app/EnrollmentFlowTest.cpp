@@ -2,8 +2,8 @@
 // HTTPS enrollment server: manual enrollment, automatic enrollment for each kind of token, the
 // soft PIN, failures, the worker thread, and a start with an enrollment string.
 #include <QAbstractButton>
-#include <QLabel>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>

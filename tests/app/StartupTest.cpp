@@ -5,9 +5,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -334,8 +334,8 @@ class StartupTest : public QObject {
     const std::string lines = ov::test::ReadFile(log);
     for (const char* expected :
          {"COrvantiApp::InitInstance", "SetConsoleCtrlHandler successful", "fdwCtrlType",
-          "COrvantiDlg::SingleTokenFlow",
-          "CPinOperationDialog::OnBnClickedContinuebtn", "EXITING_CLIENT_APPLICATION"}) {
+          "COrvantiDlg::SingleTokenFlow", "CPinOperationDialog::OnBnClickedContinuebtn",
+          "EXITING_CLIENT_APPLICATION"}) {
       QVERIFY2(lines.find(expected) != std::string::npos, expected);
     }
     QVERIFY(lines.find("2580") == std::string::npos);
