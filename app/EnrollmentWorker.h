@@ -2,11 +2,16 @@
 // asked. The worker owns copies of everything it sends (URL, user ID, password, soft PIN), wipes
 // them when it is done, calls the library once, and reports back only by posting an
 // EnrollmentFinishedEvent to its receiver. While it runs the user interface makes no library call
-// (the library refuses a second caller at once); its destructor waits for the thread.
+// (the library refuses a second caller at once).
+//
+// The exchange itself cannot be interrupted, but the wait for it can: abandon() lets the thread
+// run on detached, and it posts nothing any more. An abandoned exchange that still succeeds
+// resets the token it enrolled, so the token ends as a failed enrollment leaves it: installed.
 #pragma once
 
 #include <QEvent>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -50,18 +55,26 @@ class EnrollmentFinishedEvent : public QEvent {
 class EnrollmentWorker {
  public:
   EnrollmentWorker() = default;
-  ~EnrollmentWorker() { join(); }
+  ~EnrollmentWorker() { abandon(); }
   EnrollmentWorker(const EnrollmentWorker&) = delete;
   EnrollmentWorker& operator=(const EnrollmentWorker&) = delete;
 
   // Starts the exchange; the outcome arrives at `receiver` as an EnrollmentFinishedEvent.
   void start(QObject* receiver, EnrollmentRequest request);
-  // Waits for a thread that has finished or is finishing.
+  // Waits for a thread whose outcome has arrived (it is finishing).
   void join();
+  // Stops waiting: the thread runs on by itself and its outcome is dropped.
+  void abandon();
   bool running() const { return m_thread.joinable(); }
 
+  // Abandoned exchanges still inside the library. Until they end the library refuses other
+  // calls, and a process that ends does not wait for them.
+  static int AbandonedRunning();
+
  private:
+  struct Delivery;
   std::thread m_thread;
+  std::shared_ptr<Delivery> m_delivery;
 };
 
 }  // namespace ov::app

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QScreen>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -117,6 +119,10 @@ BackStep DecideBack(const BackSituation& s) {
   return BackStep::PopOne;
 }
 
+QSize WindowSize(const QSize& designed, const QSize& available) {
+  return available.isEmpty() ? designed : designed.boundedTo(available);
+}
+
 namespace {
 
 template <typename T>
@@ -200,13 +206,25 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_strDefaultTitle(Str
   auto* area = new QVBoxLayout(m_placeholder);
   area->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_placeholder, 1);
-  setFixedSize(theme::Dlu(210, 250));
+  const QSize size = WindowSize(theme::Dlu(210, 250), screen()->availableGeometry().size());
+  setMinimumSize(size);
+  resize(size);
+
+  // Quit ends the application as closing the window does; its key works on every screen.
+  m_quit = new QAction(Str(kStrQuit), this);
+  m_quit->setObjectName(QStringLiteral("quitAction"));
+  m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  m_quit->setShortcutContext(Qt::WindowShortcut);
+  addAction(m_quit);
+  connect(m_quit, &QAction::triggered, this, &QWidget::close);
 
   connect(m_btnBack, &QPushButton::clicked, this, &MainWindow::OnBnClickedBackBtn);
   connect(m_menuButton, &QPushButton::clicked, this, [this] {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("windowMenu"));
     menu.addAction(Str(kStrAbout), this, &MainWindow::showAbout);
+    menu.addSeparator();
+    menu.addAction(m_quit);
     menu.exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
   });
   m_btnBack->hide();
@@ -291,9 +309,6 @@ RHGenericChildDialog* MainWindow::screenObject(int owner) {
   RHGenericChildDialog* screen = factory->second();
   screen->setParent(m_placeholder);
   m_placeholder->layout()->addWidget(screen);
-  connect(screen, &RHGenericChildDialog::busyEnded, this, [this] {
-    if (m_closeWhenIdle) finish(0, false);
-  });
   m_screens.emplace(owner, screen);
   return screen;
 }
@@ -345,6 +360,25 @@ void MainWindow::start() {
   } else {
     CallChildDialog(C::kTokenList);
   }
+}
+
+void MainWindow::handOver(const QString& enrollment) {
+  AppLog log("COrvantiDlg::HandOver");
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  if (enrollment.isEmpty() || m_finished) return;
+  if (m_pActiveChildDlg != nullptr && m_pActiveChildDlg->isBusy()) {
+    log.Message("Enrollment under way: the string is not taken");
+    return;
+  }
+  destroyWholeStack();
+  OV_ReleaseInstance();
+  Shared().setTokenName(std::wstring());
+  m_indicatorA->hide();
+  m_indicatorB->hide();
+  m_strEnrollmentString = enrollment;
+  start();
 }
 
 void MainWindow::SingleTokenFlow(const OVTokenInfoW& record) {
@@ -670,13 +704,7 @@ void MainWindow::finish(int exitCode, bool showError) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   AppLog log("COrvantiDlg::OnClose");
-  if (m_pActiveChildDlg != nullptr && m_pActiveChildDlg->isBusy()) {
-    // The enrollment under way ends first; then the window closes by itself.
-    log.Message("Close deferred until the enrollment ends");
-    m_closeWhenIdle = true;
-    event->ignore();
-    return;
-  }
+  // An enrollment under way is not waited for: leaving its screen abandons it.
   event->accept();
   finish(0, false);
 }

@@ -14,6 +14,7 @@
 
 #include "ov/ov_api.h"
 
+class QAction;
 class QLabel;
 
 namespace ov::app {
@@ -77,6 +78,10 @@ struct BackSituation {
 };
 BackStep DecideBack(const BackSituation& situation);
 
+// The window's size, which is also its least: the designed size at the current scale, but never
+// more than the screen's available area.
+QSize WindowSize(const QSize& designed, const QSize& available);
+
 class MainWindow : public QWidget {
   Q_OBJECT
 
@@ -89,6 +94,9 @@ class MainWindow : public QWidget {
   // Shows the first screen: the enrollment start, the welcome screen, the one token's screen or
   // the token list.
   void start();
+  // A second start reached this copy: the window comes to the front, and a valid enrollment
+  // string starts as it would on the command line (unless an enrollment is under way).
+  void handOver(const QString& enrollment);
 
   RHGenericChildDialog* getActiveChildDlg() const { return m_pActiveChildDlg; }
   // The screen object of a continue code (made on first use); null for an unknown code.
@@ -144,6 +152,7 @@ class MainWindow : public QWidget {
   ButtonST* m_btnBack;
   ButtonST* m_menuButton;
   QWidget* m_placeholder;
+  QAction* m_quit;
 
   // The object of a screen by the code that owns it, made on first use.
   RHGenericChildDialog* screenObject(int owner);
@@ -156,7 +165,6 @@ class MainWindow : public QWidget {
   std::deque<RHGenericChildDialog*> childObjs;
   bool m_bBackListMode = false;
   bool m_finished = false;
-  bool m_closeWhenIdle = false;  // the window was closed while a screen was busy
   QString m_strDefaultTitle;
   QString m_strEnrollmentString;
 };

@@ -1,7 +1,13 @@
 #include "app/OrvantiApp.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +18,7 @@
 #include "app/Navigation.h"
 #include "app/SharedValues.h"
 #include "app/SingleInstance.h"
+#include "app/Strings.h"
 #include "app/TokenRecords.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/TokenNaming.h"
@@ -23,6 +30,20 @@ namespace {
 
 constexpr const char kEnrollmentPrefix[] = "orvanti:enrollment=";
 constexpr const wchar_t kUniqueId[] = L"KLSA_GA_8_2";
+
+// The console signals on their way from the handler to the event loop, as the console control
+// types they stand for: 0 for Ctrl+C, 2 for a closed console.
+int g_consoleSignals[2] = {-1, -1};
+
+extern "C" void ConsoleSignal(int signal) {
+  const int saved = errno;
+  const unsigned char type = signal == SIGINT ? 0 : 2;
+  if (g_consoleSignals[1] >= 0) {
+    const ssize_t written = write(g_consoleSignals[1], &type, 1);
+    static_cast<void>(written);  // a full pipe already holds enough to log
+  }
+  errno = saved;
+}
 
 bool IsEnrollmentString(const std::string& text) {
   const std::optional<std::string> padded = frontend::CheckIfBase64Relaxed(text);
@@ -38,24 +59,60 @@ void Wipe(std::string& text) {
 
 OrvantiApp::OrvantiApp() = default;
 
-OrvantiApp::~OrvantiApp() { Shutdown(); }
+OrvantiApp::~OrvantiApp() {
+  try {
+    Shutdown();
+  } catch (...) {
+    AppLog log("COrvantiApp::~COrvantiApp");
+    log.Message("Error: Crash");
+  }
+}
 
 void OrvantiApp::InstallConsoleHandler() {
   AppLog log("CtrlHandler");
-  // Ctrl+C and the closing of a terminal the program was started from are handled by ignoring
-  // them: only the window ends the program.
-  std::signal(SIGINT, SIG_IGN);
-  std::signal(SIGHUP, SIG_IGN);
-  log.Message("SetConsoleCtrlHandler successful");
+  // Ctrl+C and the closing of a terminal the program was started from are handled, and nothing
+  // more: only the window ends the program. The handler only passes the signal on through a
+  // pipe; the event loop logs it (a signal handler may not).
+  if (g_consoleSignals[0] < 0 && pipe2(g_consoleSignals, O_CLOEXEC | O_NONBLOCK) != 0) {
+    g_consoleSignals[0] = g_consoleSignals[1] = -1;
+  }
+  struct sigaction action {};
+  action.sa_handler = ConsoleSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  if (sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGHUP, &action, nullptr) == 0) {
+    log.Message("SetConsoleCtrlHandler successful");
+  }
+}
+
+void OrvantiApp::WatchConsoleSignals(QObject* owner) {
+  if (g_consoleSignals[0] < 0) return;
+  auto* notifier = new QSocketNotifier(g_consoleSignals[0], QSocketNotifier::Read, owner);
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+    unsigned char type = 0;
+    while (read(g_consoleSignals[0], &type, 1) == 1) {
+      AppLog log("CtrlHandler");
+      log.Number("fdwCtrlType", type);
+    }
+  });
 }
 
 std::optional<QString> OrvantiApp::EnrollmentArgument(const QStringList& arguments,
-                                                      std::istream& input) {
+                                                      std::istream& input, bool* tooLong) {
   if (arguments.isEmpty()) return std::nullopt;
   std::string text;
   if (arguments.front() == QLatin1String("-")) {
-    // Standard input keeps a passphrase out of the process list that every user can read.
-    std::getline(input, text);
+    // Standard input keeps a passphrase out of the process list that every user can read. One
+    // line, and no more of it than an enrollment string can need: endless input is refused.
+    char c = 0;
+    while (input.get(c) && c != '\n') {
+      if (text.size() == kMaxStandardInput) {
+        if (tooLong != nullptr) *tooLong = true;
+        Wipe(text);
+        return std::nullopt;
+      }
+      text.push_back(c);
+    }
     if (!text.empty() && text.back() == '\r') text.pop_back();
   } else {
     const QByteArray argument = arguments.front().toUtf8();
@@ -70,15 +127,30 @@ std::optional<QString> OrvantiApp::EnrollmentArgument(const QStringList& argumen
 
 int OrvantiApp::InitInstance(const QStringList& arguments) {
   AppLog log("COrvantiApp::InitInstance");
+  bool tooLong = false;
+  std::optional<QString> enrollment = EnrollmentArgument(arguments, std::cin, &tooLong);
+  if (tooLong) {
+    log.Message("Enrollment string too long");
+    std::fprintf(stderr, "orvanti: %s\n", frontend::OVString(kStrInputTooLong));
+    return log.Return(1);
+  }
   m_window = std::make_unique<MainWindow>();
-  if (std::optional<QString> enrollment = EnrollmentArgument(arguments, std::cin)) {
+  if (enrollment) {
     log.Message("Enrollment String");
     m_window->setEnrollmentString(*enrollment);
-    WipeQString(*enrollment);
   }
 
   SingleInstance instance;
   const SingleInstance::Outcome lock = instance.Acquire();
+  if (lock == SingleInstance::Outcome::AlreadyRunning &&
+      HandOverToRunningCopy(enrollment.value_or(QString()))) {
+    // The running copy comes to the front with the string: nothing to say here.
+    log.Message("Handed over to the running instance");
+    if (enrollment) WipeQString(*enrollment);
+    m_window.reset();
+    return log.Return(0);
+  }
+  if (enrollment) WipeQString(*enrollment);
   if (lock != SingleInstance::Outcome::Acquired) {
     MessageBoxes::ShowString(nullptr, 204);
     log.Message("Another instance is already running");
@@ -88,7 +160,9 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
   const int32_t initialized = OV_InitializeW(kUniqueId, 0);
   if (initialized != OV_OK) {
     log.Number("result", initialized);
-    MessageBoxes::ShowString(nullptr, 213);
+    // The store is held by another program of ours (orvanti-cli): that is the running copy the
+    // user has to end, not an error of this one.
+    MessageBoxes::ShowString(nullptr, initialized == OV_ERR_ALREADY_INITIALIZED ? 204 : 213);
     log.Message("InitializeOVSDK failed");
     m_window.reset();
     return log.Return(1);
@@ -100,6 +174,19 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
     Shutdown();
     return log.Return(1);
   }
+
+  WatchConsoleSignals(m_window.get());
+  HandOverServer handOver;
+  if (!handOver.listen()) log.Message("No hand-over socket");
+  QObject::connect(&handOver, &HandOverServer::handedOver, m_window.get(),
+                   [this](const QString& text) {
+                     AppLog handed("COrvantiApp::HandOver");
+                     std::string bytes = text.toStdString();
+                     const bool valid = IsEnrollmentString(bytes);
+                     Wipe(bytes);
+                     if (valid) handed.Message("Enrollment String");
+                     m_window->handOver(valid ? text : QString());
+                   });
 
   int exitCode = 0;
   QObject::connect(m_window.get(), &MainWindow::exitRequested, m_window.get(),

@@ -6,9 +6,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <istream>
 #include <memory>
 #include <optional>
+
+class QObject;
 
 namespace ov::app {
 
@@ -28,12 +31,16 @@ class OrvantiApp {
 
   // The enrollment string of the command line: the text after "orvanti:enrollment=" at the very
   // start of the first argument, or one line of `input` for the argument "-"; only when it is a
-  // valid enrollment string (padding may be cut off).
+  // valid enrollment string (padding may be cut off). A line of standard input longer than
+  // kMaxStandardInput bytes is not read further: nothing is returned and `tooLong` is set.
+  static constexpr std::size_t kMaxStandardInput = 64 * 1024;
   static std::optional<QString> EnrollmentArgument(const QStringList& arguments,
-                                                   std::istream& input);
+                                                   std::istream& input, bool* tooLong = nullptr);
 
-  // Ignores the console signals (Ctrl+C, a closed terminal) as handled.
+  // Handles the console signals (Ctrl+C, a closed terminal) by logging them, and nothing else.
   static void InstallConsoleHandler();
+  // Logs the console signals that arrive while the event loop runs; stops with `owner`.
+  static void WatchConsoleSignals(QObject* owner);
 
  private:
   int ImportLegacyToken();

@@ -20,6 +20,10 @@ inline constexpr int kStrCopy = 307;
 inline constexpr int kStrCopied = 308;
 inline constexpr int kStrActivationCodeVoided = 409;
 inline constexpr int kStrActivationCodeCopied = 410;
+inline constexpr int kStrQuit = 509;
+inline constexpr int kStrEnrollmentServerQuestion = 510;
+inline constexpr int kStrEnrolling = 511;
+inline constexpr int kStrInputTooLong = 516;
 inline constexpr int kStrMultiHost = 200;
 
 inline QString Str(int id) { return QString::fromUtf8(frontend::OVString(id)); }

@@ -61,6 +61,7 @@ void StyleText(QLabel* label) {
 }
 void StyleFieldLabel(QLabel* label) { Style(label, Helvetica(9, true), kDescription); }
 void StyleValue(QLabel* label) { Style(label, Helvetica(9), kValue); }
+void StyleInformationLabel(QLabel* label) { Style(label, Helvetica(9, true), kValue); }
 void StyleHint(QLabel* label) {
   Style(label, Helvetica(8, true), kValue);
   label->setWordWrap(true);

@@ -34,12 +34,13 @@ int DluY(int dlu);
 QSize Dlu(int width, int height);
 
 // Role styles: set colour and font on a label.
-void StyleHeadline(QLabel* label);    // "Helvetica Bold" 14, purple
-void StyleText(QLabel* label);        // "Helvetica" 12, description grey
-void StyleFieldLabel(QLabel* label);  // "Helvetica Bold" 9, description grey
-void StyleValue(QLabel* label);       // "Helvetica" 9, value grey
-void StyleHint(QLabel* label);        // "Helvetica Bold" 8, value grey
-void StyleError(QLabel* label);       // "Helvetica" 9, red
+void StyleHeadline(QLabel* label);          // "Helvetica Bold" 14, purple
+void StyleText(QLabel* label);              // "Helvetica" 12, description grey
+void StyleFieldLabel(QLabel* label);        // "Helvetica Bold" 9, description grey
+void StyleValue(QLabel* label);             // "Helvetica" 9, value grey
+void StyleInformationLabel(QLabel* label);  // "Helvetica Bold" 9, value grey (token information)
+void StyleHint(QLabel* label);              // "Helvetica Bold" 8, value grey
+void StyleError(QLabel* label);             // "Helvetica" 9, red
 void SetTextColour(QWidget* widget, const QColor& colour);
 
 // A title longer than 10 characters is cut to its first 10 and "...".

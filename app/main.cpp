@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/EnrollmentWorker.h"
 #include "app/OrvantiApp.h"
 
 namespace {
@@ -54,5 +55,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationDisplayName(QStringLiteral("Orvanti"));
   QApplication::setDesktopFileName(QStringLiteral("orvanti"));
   ov::app::OrvantiApp app;
-  return app.InitInstance(QApplication::arguments().mid(1));
+  const int code = app.InitInstance(QApplication::arguments().mid(1));
+  // An abandoned enrollment may still be inside the library: the process ends without waiting
+  // for it (and without the destructors that would run under it); the store survives an end at
+  // any moment.
+  if (ov::app::EnrollmentWorker::AbandonedRunning() > 0) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  return code;
 }

@@ -270,7 +270,15 @@ std::string LockColumn(const TokenRecord& token) {
 
 int RunList(const Arguments& args) {
   const Session session;
-  const std::vector<TokenRecord> tokens = session.ListTokens();
+  std::vector<TokenRecord> tokens = session.ListTokens();
+  // By name, ignoring case, so that the order does not depend on where the store put a file.
+  auto folded = [](std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+  };
+  std::sort(tokens.begin(), tokens.end(), [&](const TokenRecord& a, const TokenRecord& b) {
+    return std::pair(folded(a.name), a.name) < std::pair(folded(b.name), b.name);
+  });
   if (args.Has("--json")) {
     std::cout << "[";
     for (std::size_t i = 0; i < tokens.size(); ++i) {

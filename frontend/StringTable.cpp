@@ -143,6 +143,11 @@ constexpr std::pair<int, const char*> kStrings[] = {
     {308, "The passcode is on the clipboard for 30 seconds."},
     {409, "The activation code shown will no longer be valid. Do you want to continue?"},
     {410, "The activation code is on the clipboard for 30 seconds."},
+    {509, "Quit"},
+    {510, "Enroll a token with the server %1 as the user %2?\n\nGo on only if your administrator "
+          "gave you this enrollment."},
+    {511, "Enrolling the token. This may take a minute."},
+    {516, "The enrollment string on standard input is longer than 64 KiB; it was not read."},
 };
 
 // Fills up to three %d placeholders in order; the texts hold no other conversions.

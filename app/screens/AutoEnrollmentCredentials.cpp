@@ -6,7 +6,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <optional>
 
@@ -69,6 +71,24 @@ AutoEnrollmentCredentials::AutoEnrollmentCredentials(QObject* receiver, const QS
   m_error = new QLabel(this);
   m_error->setObjectName(QStringLiteral("errorText"));
   theme::StyleError(m_error);
+  m_question = new QLabel(this);
+  m_question->setObjectName(QStringLiteral("serverQuestion"));
+  m_question->setTextFormat(Qt::PlainText);  // the host and the user ID are never markup
+  m_question->setWordWrap(true);
+  theme::StyleText(m_question);
+  m_question->hide();
+  m_status = new QLabel(Str(kStrEnrolling), this);
+  m_status->setObjectName(QStringLiteral("enrollmentStatus"));
+  m_status->setAccessibleName(m_status->text());
+  m_status->setWordWrap(true);
+  theme::StyleText(m_status);
+  m_status->hide();
+  m_progress = new QProgressBar(this);
+  m_progress->setObjectName(QStringLiteral("enrollmentProgress"));
+  m_progress->setRange(0, 0);  // no end to show: the server answers when it answers
+  m_progress->setTextVisible(false);
+  m_progress->setAccessibleName(Str(kStrEnrolling));
+  m_progress->hide();
   layout->addWidget(m_headline);
   layout->addSpacing(theme::DluY(4));
   layout->addWidget(m_firstLabel);
@@ -76,6 +96,9 @@ AutoEnrollmentCredentials::AutoEnrollmentCredentials(QObject* receiver, const QS
   layout->addWidget(m_secondLabel);
   layout->addWidget(m_second);
   layout->addWidget(m_rule);
+  layout->addWidget(m_question);
+  layout->addWidget(m_status);
+  layout->addWidget(m_progress);
   layout->addWidget(m_error);
   layout->addStretch(1);
   m_continue = new ButtonST(QStringLiteral("continueButton"), ButtonST::Look::Primary, this);
@@ -114,6 +137,8 @@ void AutoEnrollmentCredentials::OnInitDialog() {
   wipeEdits();
   setError(QString());
   setWorking(false);
+  m_confirming = false;
+  m_question->hide();
   SharedValues& shared = Shared();
   if (m_DialogType == D::AUTO_ENROLL_UID_PWD) {
     m_firstLabel->setText(Str(116));
@@ -130,7 +155,7 @@ void AutoEnrollmentCredentials::OnInitDialog() {
     m_secondLabel->setVisible(!passwordGiven);
     m_second->setVisible(!passwordGiven);
     if (userGiven && passwordGiven) {
-      // Nothing to ask: the exchange starts as soon as the screen is shown.
+      // Nothing to ask but whether to connect: that question comes as soon as the screen shows.
       QTimer::singleShot(0, this, [this] {
         if (isVisible() && !isBusy()) OnBnClickedContinue();
       });
@@ -193,11 +218,49 @@ void AutoEnrollmentCredentials::setError(const QString& text) {
 }
 
 void AutoEnrollmentCredentials::setWorking(bool working) {
+  if (working == m_waiting) return;
+  m_waiting = working;
   m_continue->setVisible(!working);
-  m_cancel->setVisible(!working);
+  m_cancel->setVisible(true);
   m_first->setEnabled(!working);
   m_second->setEnabled(!working);
-  if (working) QApplication::setOverrideCursor(Qt::BusyCursor);
+  m_status->setVisible(working);
+  m_progress->setVisible(working);
+  if (working) {
+    m_question->hide();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_cancel->setFocus();
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void AutoEnrollmentCredentials::askToConnect() {
+  const QUrl url(Shared().g_szEnrollmentUrl.toQString());
+  // A host name beyond ASCII is shown in its ASCII form, so a look-alike letter cannot pass for
+  // the host the user knows.
+  QString host = QString::fromLatin1(QUrl::toAce(url.host()));
+  if (host.isEmpty()) host = url.host();
+  const QString user = DisplayName(Shared().g_szUserId.toQString());
+  m_question->setText(Str(kStrEnrollmentServerQuestion).arg(host, user));
+  m_question->setAccessibleName(m_question->text());
+  for (QWidget* widget : {static_cast<QWidget*>(m_firstLabel), static_cast<QWidget*>(m_first),
+                          static_cast<QWidget*>(m_secondLabel), static_cast<QWidget*>(m_second)}) {
+    widget->hide();
+  }
+  m_question->show();
+  m_confirming = true;
+  // A single Enter does not connect to a server the user has not looked at.
+  m_cancel->setFocus();
+}
+
+void AutoEnrollmentCredentials::abandonExchange() {
+  AppLog log("CAutoEnrollmentCredentials::abandonExchange");
+  m_worker.abandon();
+  setWorking(false);
+  Shared().g_szPassword.clear();
+  Shared().g_szSoftPin.clear();
+  emit busyEnded();
 }
 
 void AutoEnrollmentCredentials::wipeEdits() {
@@ -206,6 +269,9 @@ void AutoEnrollmentCredentials::wipeEdits() {
 }
 
 void AutoEnrollmentCredentials::OnDestroy() {
+  // Leaving the screen (the window closed, say) does not wait for the server either.
+  if (m_waiting) abandonExchange();
+  m_confirming = false;
   wipeEdits();
   setError(QString());
 }
@@ -214,6 +280,11 @@ void AutoEnrollmentCredentials::OnBnClickedContinue() {
   AppLog log("CAutoEnrollmentCredentials::OnBnClickedContinue");
   if (isBusy()) return;
   SharedValues& shared = Shared();
+  if (m_confirming) {
+    m_confirming = false;
+    StartAutoEnrollmentThread(nullptr);
+    return;
+  }
   if (m_DialogType == D::AUTO_ENROLL_UID_PWD) {
     QString user = m_first->text().trimmed();
     QString password = m_second->text().trimmed();
@@ -224,7 +295,7 @@ void AutoEnrollmentCredentials::OnBnClickedContinue() {
     } else {
       shared.g_szUserId.assign(user);
       shared.g_szPassword.assign(password);
-      StartAutoEnrollmentThread(nullptr);
+      askToConnect();
     }
     WipeQString(user);
     WipeQString(password);
@@ -275,8 +346,14 @@ void AutoEnrollmentCredentials::StartAutoEnrollmentThread(const SecretText* soft
 bool AutoEnrollmentCredentials::event(QEvent* event) {
   if (event->type() == EnrollmentFinishedEvent::Type()) {
     m_worker.join();
-    QApplication::restoreOverrideCursor();
     const EnrollmentOutcome outcome = static_cast<EnrollmentFinishedEvent*>(event)->outcome();
+    if (!m_waiting) {
+      // The user stopped waiting just as the outcome came: it is dropped, and a token it
+      // enrolled goes back to where a failed enrollment leaves it.
+      if (outcome.result == OV_OK) OV_ResetToken();
+      return true;
+    }
+    setWorking(false);
     enrollmentFinished(outcome);
     emit busyEnded();
     return true;
@@ -333,7 +410,16 @@ void AutoEnrollmentCredentials::handleAutoEnrollmentError(int32_t result) {
 
 void AutoEnrollmentCredentials::OnBnClickedCancel() {
   AppLog log("CAutoEnrollmentCredentials::OnBnClickedCancel");
-  if (isBusy()) return;
+  if (m_waiting) {
+    // The token stays as it was before the exchange: back to the enrollment choice.
+    abandonExchange();
+    wipeEdits();
+    postCancel(m_DialogType == D::AUTO_ENROLL_UID_PWD ? Cancel::kActivationCodeCancelled
+                                                      : Cancel::kSoftPinCancelled);
+    postTitleIndicator(Indicator::kShowA);
+    return;
+  }
+  m_confirming = false;
   const int code = m_DialogType == D::AUTO_ENROLL_UID_PWD    ? Cancel::kActivationCodeCancelled
                    : m_DialogType == D::AUTO_ENROLL_SOFT_PIN ? Cancel::kSoftPinCancelled
                                                              : Cancel::kSoftPinConfirmCancelled;

@@ -1,7 +1,9 @@
 // The automatic enrollment's questions: user ID and password (37), and when the server asks for
-// one, a soft PIN (38) and its confirmation (53). The exchange with the server runs on a worker
-// thread; meanwhile Continue and Cancel are hidden, the window stays responsive, and the screen
-// counts as busy, so the window is neither left nor closed under the worker.
+// one, a soft PIN (38) and its confirmation (53). Before the first connection the screen names
+// the server's host and the user ID and goes on only when the user confirms: the address may have
+// come from a link or the clipboard. The exchange runs on a worker thread; meanwhile a progress
+// bar shows, and Cancel (or Escape, or closing the window) ends the wait at once: the exchange
+// is abandoned and its outcome dropped.
 #pragma once
 
 #include "app/EnrollmentWorker.h"
@@ -10,6 +12,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 
 namespace ov::app {
 
@@ -26,7 +29,7 @@ class AutoEnrollmentCredentials : public RHGenericChildDialog {
 
   QWidget* initialFocus() const override;
   bool onEscape() override;
-  bool isBusy() const override { return m_worker.running(); }
+  bool isBusy() const override { return m_waiting; }
   void ShowChildDialog(bool show) override;
 
   void OnBnClickedContinue();
@@ -48,6 +51,8 @@ class AutoEnrollmentCredentials : public RHGenericChildDialog {
   void ShowSoftPinRule();
   void setError(const QString& text);
   void setWorking(bool working);
+  void askToConnect();
+  void abandonExchange();
   void wipeEdits();
 
   QLabel* m_headline;
@@ -59,7 +64,12 @@ class AutoEnrollmentCredentials : public RHGenericChildDialog {
   QLabel* m_rule;
   ButtonST* m_continue;
   ButtonST* m_cancel;
+  QLabel* m_question;
+  QLabel* m_status;
+  QProgressBar* m_progress;
   EnrollmentWorker m_worker;
+  bool m_confirming = false;  // the server question is on screen
+  bool m_waiting = false;     // the exchange is under way and awaited
 };
 
 }  // namespace ov::app

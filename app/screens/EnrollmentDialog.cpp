@@ -1,9 +1,12 @@
 #include "app/screens/EnrollmentDialog.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/AppLog.h"
+#include "app/EnrollmentWorker.h"
 #include "app/Navigation.h"
 #include "app/SharedValues.h"
 #include "app/Strings.h"
@@ -36,6 +39,10 @@ EnrollmentDialog::EnrollmentDialog(QObject* receiver, const QString& objectName)
     layout->addWidget(button);
     addToCycle(button);
   }
+  m_libraryWait = new QTimer(this);
+  m_libraryWait->setObjectName(QStringLiteral("libraryWaitTimer"));
+  m_libraryWait->setInterval(200);
+  connect(m_libraryWait, &QTimer::timeout, this, &EnrollmentDialog::followAbandonedExchange);
   connect(m_auto, &QPushButton::clicked, this, &EnrollmentDialog::OnBnClickedAuto);
   connect(m_manual, &QPushButton::clicked, this, &EnrollmentDialog::OnBnClickedManual);
   connect(m_cancel, &QPushButton::clicked, this, &EnrollmentDialog::OnBnClickedCancel);
@@ -52,6 +59,25 @@ void EnrollmentDialog::showDescription() {
 void EnrollmentDialog::ShowChildDialog(bool show) {
   if (show) showDescription();
   RHGenericChildDialog::ShowChildDialog(show);
+  if (show) {
+    followAbandonedExchange();
+  } else {
+    m_libraryWait->stop();
+  }
+}
+
+void EnrollmentDialog::followAbandonedExchange() {
+  // An exchange the user stopped waiting for still holds the library for a while, which refuses
+  // every other call: the ways that need it come back when it is over.
+  const bool libraryBusy = EnrollmentWorker::AbandonedRunning() > 0;
+  m_auto->setEnabled(!libraryBusy);
+  m_manual->setEnabled(!libraryBusy);
+  if (libraryBusy) {
+    m_libraryWait->start();
+  } else {
+    m_libraryWait->stop();
+    if (isVisible() && QApplication::focusWidget() == nullptr) m_auto->setFocus();
+  }
 }
 
 QWidget* EnrollmentDialog::initialFocus() const { return m_auto; }
@@ -63,6 +89,7 @@ bool EnrollmentDialog::onEscape() {
 
 void EnrollmentDialog::OnBnClickedAuto() {
   AppLog log("CEnrollmentDialog::OnBnClickedAuto");
+  if (!m_auto->isEnabled()) return;
   Shared().g_bShowEnrollmentChoiceText = true;
   postContinue(Continue::kPortalUrl);
   postTitleIndicator(Indicator::kShowA);
@@ -70,6 +97,7 @@ void EnrollmentDialog::OnBnClickedAuto() {
 
 void EnrollmentDialog::OnBnClickedManual() {
   AppLog log("CEnrollmentDialog::OnBnClickedManual");
+  if (!m_manual->isEnabled()) return;
   Shared().g_bShowEnrollmentChoiceText = true;
   postContinue(Continue::kPolicyString);
   postTitleIndicator(Indicator::kShowA);

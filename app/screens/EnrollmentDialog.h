@@ -5,6 +5,7 @@
 #include "app/screens/RHGenericChildDialog.h"
 
 class QLabel;
+class QTimer;
 
 namespace ov::app {
 
@@ -26,12 +27,14 @@ class EnrollmentDialog : public RHGenericChildDialog {
 
  private:
   void showDescription();
+  void followAbandonedExchange();
 
   QLabel* m_headline;
   QLabel* m_text;
   ButtonST* m_auto;
   ButtonST* m_manual;
   ButtonST* m_cancel;
+  QTimer* m_libraryWait;
 };
 
 }  // namespace ov::app

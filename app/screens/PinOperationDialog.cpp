@@ -101,6 +101,7 @@ PinOperationDialog::PinOperationDialog(QObject* receiver, const QString& objectN
   m_edit = new QLineEdit(this);
   m_edit->setObjectName(QStringLiteral("edit"));
   m_edit->setFont(theme::Helvetica(12));
+  theme::SetTextColour(m_edit, theme::kValue);
   m_edit->setMinimumHeight(theme::DluY(14));
   m_fieldLabel->setBuddy(m_edit);
   m_hint = new QLabel(this);

@@ -33,7 +33,7 @@ TokenInformation::Row TokenInformation::addRow(QGridLayout* grid, int line, cons
   Row row{new QLabel(Str(labelId), this), new QLabel(this)};
   row.label->setObjectName(QString::fromLatin1(name) + QStringLiteral("Label"));
   row.value->setObjectName(QString::fromLatin1(name) + QStringLiteral("Value"));
-  theme::StyleFieldLabel(row.label);
+  theme::StyleInformationLabel(row.label);
   theme::StyleValue(row.value);
   row.value->setWordWrap(true);
   row.value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "app/AppLog.h"
 #include "app/MessageBoxes.h"
@@ -17,6 +19,8 @@ namespace ov::app {
 namespace {
 
 // Image of a row: 0 for a token that is not activated, 1 for a locked one, -1 for none.
+constexpr int kBusyRetryMs = 1000;
+
 int setImageOnListItem(const OVTokenInfoW& info) {
   if (info.m_nTokenState == INSTALLED_STATE || info.m_nTokenState == PENDING_PIN_STATE) return 0;
   if (info.m_nTokenState == ACTIVATED_STATE && info.m_bTokenLocked && info.m_nLockTimeLeft > 0) {
@@ -59,10 +63,25 @@ void TokenListDialog::initTokenList() {
   TokenList tokens;
   if (!tokens.ok()) {
     log.Number("result", tokens.result());
+    // The library is busy with another caller (an enrollment nobody waits for any more):
+    // the list is read again shortly.
+    if (tokens.result() == OV_ERR_OPERATION_FAILED) {
+      startTimer(TimerId::kListRefresh, kBusyRetryMs, true);
+    }
     return;
   }
+  // By name, ignoring case: the store's own order puts a new token anywhere.
+  std::vector<const OVTokenInfoW*> sorted;
+  for (const OVTokenInfoW& info : tokens) sorted.push_back(&info);
+  std::stable_sort(sorted.begin(), sorted.end(), [](const OVTokenInfoW* a, const OVTokenInfoW* b) {
+    const QString left = FromWide(a->m_szTokenName);
+    const QString right = FromWide(b->m_szTokenName);
+    const int folded = left.compare(right, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : left < right;
+  });
   int32_t earliestLockEnd = 0;
-  for (const OVTokenInfoW& info : tokens) {
+  for (const OVTokenInfoW* record : sorted) {
+    const OVTokenInfoW& info = *record;
     auto* row = new QTreeWidgetItem(m_list);
     const QString name = FromWide(info.m_szTokenName);
     row->setText(0, DisplayName(name));
@@ -103,6 +122,9 @@ void TokenListDialog::ShowChildDialog(bool show) {
   if (show) {
     // The list is where a token is chosen: whatever token was open is closed.
     OV_ReleaseInstance();
+    // Hiding stopped the refresh that clears a lock's image when the lock ends: the list is read
+    // again, which arms it anew (and drops the images of locks that ended meanwhile).
+    if (isCreated() && !isTimerRunning(TimerId::kListRefresh)) initTokenList();
   }
 }
 

@@ -2,13 +2,16 @@
 // HTTPS enrollment server: manual enrollment, automatic enrollment for each kind of token, the
 // soft PIN, failures, the worker thread, and a start with an enrollment string.
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
 #include <memory>
 
+#include "app/EnrollmentWorker.h"
 #include "app/MainWindow.h"
 #include "app/Navigation.h"
 #include "app/Strings.h"
@@ -107,6 +110,16 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     QCOMPARE(window->activeScreenCode(), Continue::kCredentials);
     fill("firstEdit", user);
     fill("passwordEdit", "pw-" + user);
+    click("continueButton");
+    confirmServer(server, user);
+  }
+  // The question before the first connection: the host and the user ID, and nothing sent yet.
+  void confirmServer(const EnrollmentServer& server, const QString& user) {
+    QVERIFY(!window->getActiveChildDlg()->isBusy());
+    QVERIFY(text("serverQuestion").contains(EnrollmentServer::Host()));
+    QVERIFY(text("serverQuestion").contains(user));
+    QVERIFY2(server.Events().empty(), "no request before the user confirms");
+    QCOMPARE(QApplication::focusWidget(), visible<QAbstractButton>("cancelButton"));
     click("continueButton");
   }
   std::vector<uint8_t> provisionedKey(const EnrollmentServer& server) const {
@@ -320,6 +333,7 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     fill("firstEdit", "dave");
     fill("passwordEdit", password);
     click("continueButton");
+    confirmServer(*server, "dave");
     waitForWorker();
     QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
     QCOMPARE(text("text"), Str(189));
@@ -335,7 +349,17 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     QCOMPARE(text("text"), Str(147));
   }
 
-  void theWindowServesAndStaysWhileTheWorkerRuns() {
+  // While the server is asked the screen shows that it works; Cancel, Escape and closing the
+  // window end the wait at once. The exchange finishes behind it, and the token it enrolled is
+  // reset to where a failed enrollment leaves it.
+  void theWaitForTheServerEndsAtOnce_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("Escape") << "escape";
+    QTest::newRow("closing the window") << "close";
+  }
+  void theWaitForTheServerEndsAtOnce() {
+    QFETCH(QString, how);
     const auto server = startServer({"--misbehave", "slow-hello", "--delay", "1.5"});
     QVERIFY2(server->Ok(), server->Error().c_str());
     openWindow();
@@ -345,15 +369,69 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     ticker.start(50);
     enrollAutomatically(*server, "dave");
     QVERIFY(window->getActiveChildDlg()->isBusy());
-    window->close();  // deferred: the worker still reads what the screen handed it
-    window->findChild<QAbstractButton*>("backButton")->click();  // refused for the same reason
-    Drain();
-    QVERIFY(exits.isEmpty());
-    QCOMPARE(window->activeScreenCode(), Continue::kCredentials);
-    QTRY_VERIFY(ticks >= 10);  // the event loop kept serving
-    QVERIFY(window->getActiveChildDlg()->isBusy());
-    QTRY_COMPARE_WITH_TIMEOUT(exits, QList<int>{0}, 30000);  // and the close came once it ended
+    QVERIFY(visible<QProgressBar>("enrollmentProgress") != nullptr);
+    QCOMPARE(text("enrollmentStatus"), Str(kStrEnrolling));
+    QTRY_VERIFY(ticks >= 5);  // the event loop serves meanwhile
+    QElapsedTimer clock;
+    clock.start();
+    if (how == "cancel") {
+      click("cancelButton");
+    } else if (how == "escape") {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      Drain();
+    } else {
+      window->close();
+      Drain();
+    }
+    QVERIFY(clock.elapsed() < 1000);
+    if (how == "close") {
+      QCOMPARE(exits, QList<int>{0});
+    } else {
+      QVERIFY(exits.isEmpty());
+      QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+      QVERIFY(!visible<QAbstractButton>("manualButton")->isEnabled());  // the library is busy
+    }
+    QVERIFY(Shared().g_szPassword.empty());
+    // The exchange ends behind the window, its result dropped and its token reset.
+    QTRY_COMPARE_WITH_TIMEOUT(EnrollmentWorker::AbandonedRunning(), 0, 30000);
     QCOMPARE(server->Events("provisioned").size(), std::size_t{1});
+    if (how != "close") {
+      QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+      QTRY_VERIFY(visible<QAbstractButton>("manualButton")->isEnabled());
+    }
+    QCOMPARE(tokenState("Kelsa Orvanti"), int32_t{INSTALLED_STATE});
+  }
+
+  // A string from a link, the clipboard or typing names the server; nothing reaches it before
+  // the user agrees, and a host beyond ASCII is shown in its ASCII form.
+  void aLinkNamesItsServerBeforeAnyConnection() {
+    const auto server = startServer();
+    QVERIFY2(server->Ok(), server->Error().c_str());
+    ov::test::MakeActivatedToken("Existing", kEventPolicy);
+    openWindow(Base64Lines(QStringLiteral("EnrollmentURL=%1\r\nUserID=dave\r\nPassphrase=pw-dave")
+                               .arg(QString::fromStdString(server->Url()))));
+    click("activateButton");
+    QCOMPARE(window->activeScreenCode(), Continue::kCredentials);
+    QTest::qWait(300);  // time enough for a request, were one sent
+    QVERIFY(server->Events().empty());
+    QCOMPARE(text("serverQuestion"),
+             Str(kStrEnrollmentServerQuestion).arg(EnrollmentServer::Host(), "dave"));
+    QVERIFY(!visible<QLineEdit>("firstEdit") && !visible<QLineEdit>("passwordEdit"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Enter on Cancel: no
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
+    QVERIFY(server->Events().empty());
+    QCOMPARE(tokenState("Kelsa Orvanti"), int32_t{INSTALLED_STATE});
+
+    OV_ReleaseInstance();
+    QCOMPARE(OV_CreateInstanceA("Kelsa Orvanti", 0), OV_OK);
+    click("autoButton");
+    enter(QStringLiteral("https://b\u00fccher.example/dskpp"));
+    fill("firstEdit", "eve");
+    fill("passwordEdit", "secret");
+    click("continueButton");
+    QCOMPARE(text("serverQuestion"),
+             Str(kStrEnrollmentServerQuestion).arg("xn--bcher-kva.example", "eve"));
   }
 
   void startWithAnEnrollmentString_data() {
@@ -373,6 +451,7 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     QCOMPARE(window->activeScreenCode(), Continue::kTokenName);
     click("activateButton");
     Drain();
+    if (visible<QLabel>("serverQuestion") != nullptr) confirmServer(*server, "dave");
     if (window->getActiveChildDlg()->isBusy()) waitForWorker();
     QCOMPARE(window->activeScreenCode(), screen);
     if (screen == Continue::kCredentials) {

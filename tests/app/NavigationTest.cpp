@@ -1,6 +1,7 @@
 // The main window as router: every continue and cancel code from the window's own tables, Back's
 // rules, the first screen for each kind of token store, and the keyboard.
 #include <QAbstractButton>
+#include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -366,6 +367,23 @@ class NavigationTest : public QObject, protected ov::test::WindowDriver {
     QCOMPARE(exits, QList<int>{0});
     QVERIFY(Shared().g_szCurrentPin.empty());
     QVERIFY(Shared().g_szPasscode.empty());
+  }
+
+  // Quit is in the window menu and on Ctrl+Q, on any screen, and ends as closing does.
+  void ctrlQQuitsAsClosingDoes() {
+    openAlphaOverTheList();
+    post(WM_CONTINUE_MSG, Continue::kTokenInfo);
+    auto* quit = window->findChild<QAction*>("quitAction");
+    QVERIFY(quit != nullptr);
+    QCOMPARE(quit->text(), Str(kStrQuit));
+    QCOMPARE(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    Shared().g_szCurrentPin.assign(std::wstring_view(L"1234"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    Drain();
+    QCOMPARE(exits, QList<int>{0});
+    QVERIFY(Shared().g_szCurrentPin.empty());
   }
 
   void everyWidgetIsNamedAndEveryControlHasAnAccessibleName() {

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +100,52 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     refresh->start(1);  // the lock has run out by the test's clock: let the refresh come now
     QTRY_COMPARE(images()["Locked"], -1);
     QVERIFY(!refresh->isActive());
+  }
+
+  // Leaving the list stops its refresh; coming back (Back from the information, Cancel on a new
+  // token's name) arms it again, so the lock image still goes when the lock ends.
+  void listRefreshComesBackWithTheList_data() {
+    QTest::addColumn<QString>("away");
+    QTest::addColumn<QString>("back");
+    QTest::newRow("application information, Back") << "infoButton"
+                                                   << "backButton";
+    QTest::newRow("Add, then Cancel") << "addRenameButton"
+                                      << "cancelButton";
+  }
+  void listRefreshComesBackWithTheList() {
+    QFETCH(QString, away);
+    QFETCH(QString, back);
+    ov::test::MakeActivatedToken("Plain", ov::test::kEventPolicy);  // two tokens: the list first
+    ov::test::MakeActivatedToken("Locked", ov::test::kPinPolicy, "1234");
+    const int32_t left = lockToken();
+    QVERIFY(left > 0);
+    openWindow();
+    QVERIFY(button(qPrintable(away)) != nullptr);
+    button(qPrintable(away))->click();
+    Drain();
+    QVERIFY(window->activeScreenCode() != Continue::kTokenList);
+    QVERIFY(button(qPrintable(back)) != nullptr);
+    button(qPrintable(back))->click();
+    Drain();
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenList);
+    QTimer* refresh = list()->findChild<QTimer*>("timer223");
+    QVERIFY(refresh != nullptr && refresh->isActive());
+    env->clock.now += left;
+    refresh->start(1);
+    QTRY_COMPARE(images()["Locked"], -1);
+  }
+
+  void tokensAreListedByNameIgnoringCase() {
+    for (const char* name : {"delta", "Charlie", "bravo 2", "Echo", "alpha", "Bravo"}) {
+      ov::test::MakeInstalledToken(name);
+    }
+    openWindow();
+    QStringList names;
+    CustomListCtrl* control = list()->list();
+    for (int row = 0; row < control->topLevelItemCount(); ++row) {
+      names << control->topLevelItem(row)->text(0);
+    }
+    QCOMPARE(names, (QStringList{"alpha", "Bravo", "bravo 2", "Charlie", "delta", "Echo"}));
   }
 
   // A stored name with a line break (older files did not check names) is shown escaped, in the
@@ -264,6 +311,13 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     QVERIFY(visibleText("levelValue").startsWith("Level "));
     QCOMPARE(visibleText("pinSetValue"), Str(208));
     QCOMPARE(visibleText("versionValue"), QStringLiteral(OV_APP_VERSION));
+    // Captions and values alike are in the information grey.
+    for (const char* name : {"modeLabel", "policyLabel", "levelLabel", "pinSetLabel",
+                             "versionLabel", "modeValue", "policyValue"}) {
+      QLabel* label = visible<QLabel>(name);
+      QVERIFY2(label != nullptr, name);
+      QVERIFY2(label->palette().color(QPalette::WindowText) == QColor(88, 89, 91), name);
+    }
     QVERIFY(window->findChild<QLabel*>("indicatorB")->isVisible());
     auto* inactivity = window->getActiveChildDlg()->findChild<QTimer*>("timer221");
     QVERIFY(inactivity != nullptr && inactivity->isActive());
@@ -271,6 +325,17 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     inactivity->start(1);  // a minute without activity: back to the list
     QTRY_COMPARE(window->activeScreenCode(), Continue::kTokenList);
     QVERIFY(!window->findChild<QLabel*>("indicatorB")->isVisible());
+  }
+
+  void thePinFieldTypesInTheValueGrey() {
+    ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "2580");
+    ov::test::MakeActivatedToken("Other", ov::test::kEventPolicy);
+    openWindow();
+    choose("Guarded");
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenPin);
+    QLineEdit* pin = visible<QLineEdit>("edit");
+    QVERIFY(pin != nullptr);
+    QCOMPARE(pin->palette().color(QPalette::Text), QColor(88, 89, 91));
   }
 
   void applicationInformationFromTheListShowsNoTokenRows() {

@@ -2,8 +2,10 @@
 // against a real second process, the library's life, the one-time import of the older token, and
 // the exit codes.
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -149,7 +151,45 @@ class StartupTest : public QObject {
     QCOMPARE(code, 0);
   }
 
-  void secondInstanceIsRefusedWhileTheFirstRunsOn() {
+  // A second real `orvanti` hands its link to this running copy and ends without a word; the
+  // string starts here after the usual question. A second start with nothing to hand over only
+  // brings the window to the front.
+  void aSecondStartHandsItsStringToTheRunningCopy() {
+    const QString program = qEnvironmentVariable("OV_ORVANTI_PATH");
+    if (program.isEmpty()) QSKIP("OV_ORVANTI_PATH names the built program; ctest sets it");
+    int screenAfterEmpty = 0;
+    int screenAfterLink = 0;
+    mode_t socketMode = 0777;
+    const int code = run([&](MainWindow* window) {
+      struct stat st {};
+      if (stat(SingleInstance::SocketPath().c_str(), &st) == 0) socketMode = st.st_mode;
+      auto second = [&](const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        if (!process.waitForStarted()) return -1;
+        QDeadlineTimer deadline(10000);
+        while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+          QTest::qWait(20);  // this copy serves its socket meanwhile
+        }
+        return process.state() == QProcess::NotRunning ? process.exitCode() : -2;
+      };
+      QCOMPARE(second({}), 0);
+      ov::test::Drain();
+      screenAfterEmpty = window->activeScreenCode();
+      QCOMPARE(second({"orvanti:enrollment=" + EnrollmentText()}), 0);
+      ov::test::Drain();
+      screenAfterLink = window->activeScreenCode();
+      window->close();
+    });
+    QCOMPARE(code, 0);
+    QVERIFY(boxes.isEmpty());
+    QCOMPARE(screenAfterEmpty, Continue::kWelcome);
+    QCOMPARE(screenAfterLink, Continue::kTokenName);
+    QCOMPARE(socketMode & 077, 0u);  // the socket is the user's alone
+  }
+
+  // Only when the running copy cannot be reached is the second start refused with the message.
+  void aSecondStartThatCannotReachTheRunningCopyIsRefused() {
     const QString program = qEnvironmentVariable("OV_ORVANTI_PATH");
     if (program.isEmpty()) QSKIP("OV_ORVANTI_PATH names the built program; ctest sets it");
     QProcess first;
@@ -157,16 +197,81 @@ class StartupTest : public QObject {
     first.setProcessChannelMode(QProcess::ForwardedChannels);
     first.start();
     QVERIFY(first.waitForStarted());
-    const std::string lock = SingleInstance::LockPath();
-    QTRY_VERIFY_WITH_TIMEOUT(IsLocked(lock), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(IsLocked(SingleInstance::LockPath()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(SingleInstance::SocketPath()), 10000);
+    std::filesystem::remove(SingleInstance::SocketPath());  // the way in is gone
 
     OrvantiApp second;
     QCOMPARE(second.InitInstance({}), 1);
     QCOMPARE(boxes, QStringList{Str(204)});
-    QTest::qWait(200);
     QCOMPARE(first.state(), QProcess::Running);  // the first copy is unaffected
     first.terminate();
     QVERIFY(first.waitForFinished(10000));
+  }
+
+  // What arrives on the socket is checked: an over-long message is dropped unread, anything but
+  // an enrollment string only raises the window.
+  void handedOverTextIsLimitedAndChecked() {
+    HandOverServer server;
+    QVERIFY(server.listen());
+    QStringList received;
+    connect(&server, &HandOverServer::handedOver, this,
+            [&received](const QString& text) { received << text; });
+    QProcess client;  // a separate process, so the two ends do not wait on one thread
+    const QByteArray tooLong(HandOverServer::kMaxHandOver + 10, 'A');
+    for (const QByteArray& message : {tooLong + "\n", QByteArray("hello\n")}) {
+      client.start("python3", {"-c",
+                               "import socket,sys; s=socket.socket(socket.AF_UNIX); "
+                               "s.connect(sys.argv[1]); s.sendall(sys.argv[2].encode()); "
+                               "s.settimeout(5); print(s.recv(10).decode(), end='')",
+                               QString::fromStdString(SingleInstance::SocketPath()),
+                               QString::fromLatin1(message)});
+      QTRY_VERIFY_WITH_TIMEOUT(client.state() == QProcess::NotRunning, 10000);
+    }
+    QCOMPARE(received, QStringList{"hello"});
+    QCOMPARE(client.readAllStandardOutput(), QByteArray("OK\n"));
+  }
+
+  // A store already held (by orvanti-cli, or here by this process, which the library answers
+  // alike) is the running copy too: the same message as the second window, not an error.
+  void aStoreInUseIsTheRunningCopy() {
+    QCOMPARE(OV_InitializeW(L"KLSA_GA_8_2", 0), OV_OK);
+    OrvantiApp app;
+    QCOMPARE(app.InitInstance({}), 1);
+    QCOMPARE(boxes, QStringList{Str(204)});
+    QCOMPARE(OV_Finalize(), OV_OK);
+  }
+
+  // "orvanti -" reads one line of at most 64 KiB: endless input is refused, not kept in memory.
+  void standardInputBeyondItsLimitIsRefused() {
+    const QString program = qEnvironmentVariable("OV_ORVANTI_PATH");
+    if (program.isEmpty()) QSKIP("OV_ORVANTI_PATH names the built program; ctest sets it");
+    QProcess orvanti;
+    orvanti.start(program, {"-"});
+    QVERIFY(orvanti.waitForStarted());
+    const QByteArray block(16 * 1024, 'A');
+    for (int i = 0; i < 8 && orvanti.state() == QProcess::Running; ++i) {
+      orvanti.write(block);
+      orvanti.waitForBytesWritten(5000);
+    }
+    QVERIFY(orvanti.waitForFinished(10000));
+    QCOMPARE(orvanti.exitCode(), 1);
+    QVERIFY2(orvanti.readAllStandardError().contains(Str(kStrInputTooLong).toUtf8()),
+             "the refusal is told");
+  }
+
+  void standardInputUpToItsLimitIsRead() {
+    // The limit is the line's length: a string right at it is still taken.
+    const QString text = EnrollmentText();
+    const std::string padded =
+        text.toStdString() + std::string(OrvantiApp::kMaxStandardInput - text.size(), ' ');
+    bool tooLong = false;
+    std::istringstream fits(padded + "\n");
+    OrvantiApp::EnrollmentArgument({"-"}, fits, &tooLong);
+    QVERIFY(!tooLong);
+    std::istringstream over(padded + "x\n");
+    QVERIFY(!OrvantiApp::EnrollmentArgument({"-"}, over, &tooLong));
+    QVERIFY(tooLong);
   }
 
   void legacyTokenIsImportedOnceAndOnlyBelowTenTokens_data() {
@@ -207,7 +312,10 @@ class StartupTest : public QObject {
     ov::test::MakeActivatedToken("Guarded", ov::test::kPinPolicy, "2580");
     QCOMPARE(OV_Finalize(), OV_OK);
     QString passcode;
+    OrvantiApp::InstallConsoleHandler();
     const int code = run([&passcode](MainWindow* window) {
+      raise(SIGINT);  // Ctrl+C in the terminal: logged, and the program goes on
+      QTest::qWait(100);
       QLineEdit* pin = nullptr;
       for (QLineEdit* edit : window->findChildren<QLineEdit*>("edit")) {
         if (edit->isVisible()) pin = edit;
@@ -225,8 +333,9 @@ class StartupTest : public QObject {
     QVERIFY(!passcode.isEmpty());
     const std::string lines = ov::test::ReadFile(log);
     for (const char* expected :
-         {"COrvantiApp::InitInstance", "COrvantiDlg::SingleTokenFlow",
-          "CPinOperationDialog::OnBnClickedContinuebtn", "EXITING_CLIENT_APPLICATION"}) {
+         {"COrvantiApp::InitInstance", "SetConsoleCtrlHandler successful", "fdwCtrlType",
+          "COrvantiDlg::SingleTokenFlow", "CPinOperationDialog::OnBnClickedContinuebtn",
+          "EXITING_CLIENT_APPLICATION"}) {
       QVERIFY2(lines.find(expected) != std::string::npos, expected);
     }
     QVERIFY(lines.find("2580") == std::string::npos);

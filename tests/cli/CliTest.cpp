@@ -15,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -184,6 +185,23 @@ TEST_F(CliTest, JsonOutputParsesBack) {
   const std::string info = Run({"info", "Work", "--json"}).out;
   EXPECT_EQ(JsonQuery(info, "d['policy'], d['policyLevel'], d['pinLength'], d['maxAttacks'], d['locked']"),
             "318998566 Level 3 4 5 False");
+}
+
+// The list is in name order, ignoring case, whatever order the store's folder gives.
+TEST_F(CliTest, ListIsSortedByNameIgnoringCase) {
+  for (const char* name : {"delta", "Charlie", "bravo 2", "Echo", "alpha", "Bravo", "foxtrot"}) {
+    ASSERT_EQ(Run({"new", name}).exitCode, 0) << name;
+  }
+  const std::string order = "['alpha', 'Bravo', 'bravo 2', 'Charlie', 'delta', 'Echo', 'foxtrot']";
+  EXPECT_EQ(JsonQuery(Run({"list", "--json"}).out, "[t['name'] for t in d]"), order);
+  std::string names;
+  std::istringstream lines(Run({"list"}).out);
+  std::string line;
+  std::getline(lines, line);  // the headings
+  while (std::getline(lines, line)) {
+    names += (names.empty() ? "['" : ", '") + line.substr(0, line.find("  ")) + "'";
+  }
+  EXPECT_EQ(names + "]", order);
 }
 
 // Names beyond ASCII keep their letters through the command line, the store and the output, and
