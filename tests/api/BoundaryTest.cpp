@@ -103,7 +103,7 @@ TEST_F(BoundaryTest, ResultCodeTableHasTheNamedValues) {
   EXPECT_TRUE(values.insert(value).second) << "repeated " #name;
   OV_RESULT_CODES(OV_CHECK_ENTRY)
 #undef OV_CHECK_ENTRY
-  EXPECT_EQ(values.size(), 23u);
+  EXPECT_EQ(values.size(), 26u);
   EXPECT_EQ(OV_ERR_INVALID_PIN, 7506);
   EXPECT_EQ(INSTALLED_STATE + PENDING_PIN_STATE + ACTIVATED_STATE, 6);
 }
