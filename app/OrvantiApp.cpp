@@ -14,6 +14,8 @@
 #include "app/SingleInstance.h"
 #include "app/TokenRecords.h"
 #include "frontend/EnrollmentString.h"
+#include "frontend/StoreProblem.h"
+#include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
 #include "frontend/WipeBytes.h"
 #include "ov/ov_api.h"
@@ -88,7 +90,13 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
   const int32_t initialized = OV_InitializeW(kUniqueId, 0);
   if (initialized != OV_OK) {
     log.Number("result", initialized);
-    MessageBoxes::ShowString(nullptr, 213);
+    if (frontend::IsStoreProblem(initialized)) {
+      MessageBoxes::Show(nullptr, MessageBoxes::Kind::Error,
+                         QString::fromStdString(frontend::StoreProblemMessage(initialized)),
+                         QString::fromUtf8(frontend::OVString(205)));
+    } else {
+      MessageBoxes::ShowString(nullptr, 213);
+    }
     log.Message("InitializeOVSDK failed");
     m_window.reset();
     return log.Return(1);
