@@ -79,19 +79,29 @@ bool HasTokenFiles(const std::string& root) {
     for (const std::string_view name : *names) {
       for (const std::string_view tail : {std::string_view(kTokenExtensionOv3),
                                           std::string_view(kTokenExtensionLegacy), kSetAside}) {
-        if (name.size() > tail.size() && name.substr(name.size() - tail.size()) == tail) return true;
+        if (name.size() > tail.size() && name.ends_with(tail)) return true;
       }
     }
   }
   return false;
 }
 
+namespace {
+
+int32_t StoreFault(platform::FolderFault fault) {
+  switch (fault) {
+    case platform::FolderFault::WritableByOthers: return OV_STORE_WRITABLE_BY_OTHERS;
+    case platform::FolderFault::OtherOwner: return OV_STORE_OTHER_OWNER;
+    case platform::FolderFault::NotPlain: break;
+  }
+  return OV_STORE_NOT_PLAIN;
+}
+
+}  // namespace
+
 std::optional<StoreProblem> FindStoreProblem(const std::string& root) {
   if (const auto unsafe = FindUnsafeStoreFolder(root)) {
-    const int32_t fault = unsafe->fault == platform::FolderFault::WritableByOthers ? OV_STORE_WRITABLE_BY_OTHERS
-                          : unsafe->fault == platform::FolderFault::OtherOwner     ? OV_STORE_OTHER_OWNER
-                                                                                   : OV_STORE_NOT_PLAIN;
-    return StoreProblem{OV_ERR_STORE_NOT_PRIVATE, unsafe->path, fault};
+    return StoreProblem{OV_ERR_STORE_NOT_PRIVATE, unsafe->path, StoreFault(unsafe->fault)};
   }
   platform::UserProtect& protect = *platform::Current().userProtect;
   if (Win_UsbFlash::GetActiveDriveType() == DRIVE_MACHINE && protect.IsSecretMissing() &&
