@@ -21,6 +21,8 @@
 #include "app/Strings.h"
 #include "app/TokenRecords.h"
 #include "frontend/EnrollmentString.h"
+#include "frontend/StoreProblem.h"
+#include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
 #include "frontend/WipeBytes.h"
 #include "ov/ov_api.h"
@@ -160,9 +162,15 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
   const int32_t initialized = OV_InitializeW(kUniqueId, 0);
   if (initialized != OV_OK) {
     log.Number("result", initialized);
-    // The store is held by another program of ours (orvanti-cli): that is the running copy the
-    // user has to end, not an error of this one.
-    MessageBoxes::ShowString(nullptr, initialized == OV_ERR_ALREADY_INITIALIZED ? 204 : 213);
+    if (frontend::IsStoreProblem(initialized)) {
+      MessageBoxes::Show(nullptr, MessageBoxes::Kind::Error,
+                         QString::fromStdString(frontend::StoreProblemMessage(initialized)),
+                         QString::fromUtf8(frontend::OVString(205)));
+    } else {
+      // The store is held by another program of ours (orvanti-cli): that is the running copy the
+      // user has to end, not an error of this one.
+      MessageBoxes::ShowString(nullptr, initialized == OV_ERR_ALREADY_INITIALIZED ? 204 : 213);
+    }
     log.Message("InitializeOVSDK failed");
     m_window.reset();
     return log.Return(1);

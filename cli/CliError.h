@@ -19,6 +19,9 @@ enum ExitCode : int {
   kExitRefused = 8,       // the token is not in a state that allows the command
   kExitCancelled = 9,     // the user said no
   kExitEnrollment = 10,   // automatic enrollment failed: server unreachable, refusing or wrong
+  kExitStoreNotPrivate = 11,  // a folder of the token store (or its lock file) others can change
+  kExitSecretMissing = 12,    // token files exist but the user secret that opens them does not
+  kExitNoFileLocking = 13,    // the token store's file system does not support file locking
 };
 
 class CliError : public std::runtime_error {

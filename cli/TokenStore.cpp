@@ -6,6 +6,7 @@
 #include "cli/CliError.h"
 #include "cli/Console.h"
 #include "frontend/DisplayText.h"
+#include "frontend/StoreProblem.h"
 #include "frontend/StringTable.h"
 
 namespace ov::cli {
@@ -53,6 +54,14 @@ class ListBuffer {
   int32_t m_filled = 0;
 };
 
+ExitCode StoreProblemExit(int32_t code) {
+  switch (code) {
+    case OV_ERR_STORE_NOT_PRIVATE: return kExitStoreNotPrivate;
+    case OV_ERR_USER_SECRET_MISSING: return kExitSecretMissing;
+    default: return kExitNoFileLocking;
+  }
+}
+
 }  // namespace
 
 bool SameTokenName(std::string_view a, std::string_view b) {
@@ -69,6 +78,9 @@ void ThrowUnexpected(int32_t result, const char* call) {
 Session::Session() {
   const int32_t result = OV_InitializeA(kUniqueId, 0);
   if (result == OV_ERR_ALREADY_INITIALIZED) throw CliError(kExitBusy, frontend::OVString(204));
+  if (frontend::IsStoreProblem(result)) {
+    throw CliError(StoreProblemExit(result), frontend::StoreProblemMessage(result));
+  }
   if (result != OV_OK) ThrowUnexpected(result, "OV_Initialize");
 }
 

@@ -36,34 +36,44 @@ extern "C" {
 #endif
 
 /* Result codes, as one table: X(name, value). Front ends expand it to name the codes. */
-#define OV_RESULT_CODES(X)               \
-  X(OV_OK, 0)                            \
-  X(OV_ERR_BUFFER_TOO_SMALL, 6001)       \
-  X(OV_ERR_INVALID_PARAM, 6002)          \
-  X(OV_ERR_OPERATION_FAILED, 6003)       \
-  X(OV_ERR_ALREADY_INITIALIZED, 6500)    \
-  X(OV_ERR_INIT_FAILED, 6501)            \
-  X(OV_ERR_NOT_INITIALIZED, 6502)        \
-  X(OV_ERR_OTHER_TOKEN_OPEN, 7000)       \
-  X(OV_ERR_DUPLICATE_TOKEN_NAME, 7001)   \
-  X(OV_ERR_TOKEN_LOCKED, 7002)           \
-  X(OV_ERR_TOKEN_DEACTIVATED, 7003)      \
-  X(OV_ERR_INVALID_TOKEN_STATE, 7004)    \
-  X(OV_ERR_INSTANCE_EXISTS, 7005)        \
-  X(OV_ERR_ACTIVATION_REQUIRED, 7006)    \
-  X(OV_ERR_NO_INSTANCE, 7007)            \
-  X(OV_ERR_PIN_ALREADY_SET, 7008)        \
-  X(OV_ERR_CHANGE_PIN_REQUIRED, 7500)    \
-  X(OV_ERR_PIN_NOT_SUPPORTED, 7501)      \
-  X(OV_ERR_TOKEN_NOT_ACTIVATED, 7502)    \
-  X(OV_ERR_SOFT_PIN_REQUIRED, 7503)      \
-  X(OV_ERR_SOFT_PIN_NOT_ALLOWED, 7504)   \
-  X(OV_ERR_PIN_NOT_VERIFIED, 7505)       \
+#define OV_RESULT_CODES(X)                 \
+  X(OV_OK, 0)                              \
+  X(OV_ERR_BUFFER_TOO_SMALL, 6001)         \
+  X(OV_ERR_INVALID_PARAM, 6002)            \
+  X(OV_ERR_OPERATION_FAILED, 6003)         \
+  X(OV_ERR_ALREADY_INITIALIZED, 6500)      \
+  X(OV_ERR_INIT_FAILED, 6501)              \
+  X(OV_ERR_NOT_INITIALIZED, 6502)          \
+  X(OV_ERR_STORE_NOT_PRIVATE, 6503)        \
+  X(OV_ERR_USER_SECRET_MISSING, 6504)      \
+  X(OV_ERR_FILE_LOCKING_UNSUPPORTED, 6505) \
+  X(OV_ERR_OTHER_TOKEN_OPEN, 7000)         \
+  X(OV_ERR_DUPLICATE_TOKEN_NAME, 7001)     \
+  X(OV_ERR_TOKEN_LOCKED, 7002)             \
+  X(OV_ERR_TOKEN_DEACTIVATED, 7003)        \
+  X(OV_ERR_INVALID_TOKEN_STATE, 7004)      \
+  X(OV_ERR_INSTANCE_EXISTS, 7005)          \
+  X(OV_ERR_ACTIVATION_REQUIRED, 7006)      \
+  X(OV_ERR_NO_INSTANCE, 7007)              \
+  X(OV_ERR_PIN_ALREADY_SET, 7008)          \
+  X(OV_ERR_CHANGE_PIN_REQUIRED, 7500)      \
+  X(OV_ERR_PIN_NOT_SUPPORTED, 7501)        \
+  X(OV_ERR_TOKEN_NOT_ACTIVATED, 7502)      \
+  X(OV_ERR_SOFT_PIN_REQUIRED, 7503)        \
+  X(OV_ERR_SOFT_PIN_NOT_ALLOWED, 7504)     \
+  X(OV_ERR_PIN_NOT_VERIFIED, 7505)         \
   X(OV_ERR_INVALID_PIN, 7506)
 
 #define OV_RESULT_ENUM_ENTRY_(name, value) name = value,
 enum OVResultCode { OV_RESULT_CODES(OV_RESULT_ENUM_ENTRY_) };
 #undef OV_RESULT_ENUM_ENTRY_
+
+/* Why OV_Initialize* answered OV_ERR_STORE_NOT_PRIVATE (OV_GetStoreProblemA). */
+enum OVStoreFault {
+  OV_STORE_WRITABLE_BY_OTHERS = 1, /* a folder that group or others may write */
+  OV_STORE_OTHER_OWNER = 2,        /* a folder that belongs to another user */
+  OV_STORE_NOT_PLAIN = 3           /* not a folder, or a lock file that is a link or not the user's */
+};
 
 /* Token states (m_nTokenState). */
 enum OVTokenState {
@@ -140,11 +150,24 @@ typedef struct OVTokenInfoW {
 /* Library life. uniqueId: 4..64 characters, none of + = | ; < > , \ " * ? : / (trailing blanks
  * dropped, a-z upper-cased); it also names the mutex that keeps a second process out.
  * Returns OV_OK, OV_ERR_INVALID_PARAM, OV_ERR_ALREADY_INITIALIZED, OV_ERR_INIT_FAILED,
- * OV_ERR_OPERATION_FAILED. */
+ * OV_ERR_OPERATION_FAILED, and for a token store that cannot be used safely:
+ * OV_ERR_STORE_NOT_PRIVATE (a folder on the way to the token files or the user's secret, or the
+ * store's lock file, can be changed by another user), OV_ERR_USER_SECRET_MISSING (token files
+ * exist but the user's secret that opens them does not; no new secret is made),
+ * OV_ERR_FILE_LOCKING_UNSUPPORTED (the store's file system refuses file locks).
+ * OV_GetStoreProblemA then names the folder or file. */
 OV_EXPORT int32_t OV_InitializeA(const char* uniqueId, int32_t reserved);
 OV_EXPORT int32_t OV_InitializeW(const wchar_t* uniqueId, int32_t reserved);
 /* Releases an open token and the library. OV_OK, OV_ERR_NOT_INITIALIZED, OV_ERR_OPERATION_FAILED. */
 OV_EXPORT int32_t OV_Finalize(void);
+/* The folder or file the last OV_Initialize* answer of OV_ERR_STORE_NOT_PRIVATE,
+ * OV_ERR_USER_SECRET_MISSING or OV_ERR_FILE_LOCKING_UNSUPPORTED was about (the user's secret for
+ * OV_ERR_USER_SECRET_MISSING), as a zero-terminated path in a buffer of *pathLength characters,
+ * and for OV_ERR_STORE_NOT_PRIVATE why (an OVStoreFault; 0 otherwise; fault may be null). Needs no
+ * initialisation. OV_OK; OV_ERR_BUFFER_TOO_SMALL (path null or too short: the needed length, with
+ * the terminator, is written to *pathLength); OV_ERR_INVALID_PARAM (pathLength null);
+ * OV_ERR_OPERATION_FAILED (no such answer since the process started or the last success). */
+OV_EXPORT int32_t OV_GetStoreProblemA(char* path, int32_t* pathLength, int32_t* fault);
 
 /* Opens the token of that name, creating its file when it has none. reserved must be 0.
  * OV_OK, OV_ERR_INVALID_PARAM, OV_ERR_NOT_INITIALIZED, OV_ERR_INSTANCE_EXISTS,

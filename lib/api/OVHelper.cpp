@@ -29,12 +29,24 @@ int32_t OVHelper::OVHelper_Initialize(const std::string& uniqueId) {
   if (m_szUniqueID.empty()) m_szUniqueID = uniqueId;
   // One lock per token store: it lives in the store's own folder, so processes with different
   // session environments still exclude each other.
+  SetStoreProblem({});
   const std::string store = GetFilePath(nullptr);
   if (store.empty()) {
     log.Message("Error: no token store folder");
     m_szUniqueID.clear();
     return log.Return(OV_ERR_INIT_FAILED);
   }
+  // A store that cannot be used safely is refused with a code of its own, and what is at fault is
+  // kept for OV_GetStoreProblemA.
+  auto refuse = [&](StoreProblem problem) {
+    log.Message("Error: the token store cannot be used");
+    log.Text("FilePath", problem.path);
+    m_szUniqueID.clear();
+    const int32_t code = problem.code;
+    SetStoreProblem(std::move(problem));
+    return log.Return(code);
+  };
+  if (std::optional<StoreProblem> problem = FindStoreProblem(store)) return refuse(*problem);
   auto mutex = platform::Current().namedMutexes->Acquire(m_szUniqueID, store);
   switch (mutex.outcome) {
     case platform::NamedMutexProvider::Outcome::Failed:
@@ -45,6 +57,10 @@ int32_t OVHelper::OVHelper_Initialize(const std::string& uniqueId) {
       log.Message("Error: Mutex already exists");
       m_szUniqueID.clear();
       return log.Return(OV_ERR_ALREADY_INITIALIZED);
+    case platform::NamedMutexProvider::Outcome::Unsupported:
+      return refuse({OV_ERR_FILE_LOCKING_UNSUPPORTED, mutex.lockFile, 0});
+    case platform::NamedMutexProvider::Outcome::Unsafe:
+      return refuse({OV_ERR_STORE_NOT_PRIVATE, mutex.lockFile, OV_STORE_NOT_PLAIN});
     case platform::NamedMutexProvider::Outcome::Acquired:
       break;
   }

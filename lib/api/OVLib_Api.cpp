@@ -8,6 +8,7 @@
 #include "api/InputValidation.h"
 #include "api/OVHelper.h"
 #include "storage/OVEngineStore.h"
+#include "storage/StoragePaths.h"
 #include "storage/TokenFile.h"
 
 using namespace ov;
@@ -133,6 +134,24 @@ int32_t OV_InitializeA(const char* uniqueId, int32_t reserved) {
 int32_t OV_Finalize(void) {
   LogScope log("OV_Finalize");
   return log.Return(Guard(log, [&] { return FinalizeLibrary(log); }));
+}
+
+int32_t OV_GetStoreProblemA(char* path, int32_t* pathLength, int32_t* fault) {
+  LogScope log("OV_GetStoreProblemA");
+  if (pathLength == nullptr) return log.Return(OV_ERR_INVALID_PARAM);
+  return log.Return(Guard(log, [&]() -> int32_t {
+    const StoreProblem problem = LastStoreProblem();
+    if (problem.code == OV_OK) return OV_ERR_OPERATION_FAILED;
+    if (fault != nullptr) *fault = problem.fault;
+    const auto needed = static_cast<int32_t>(problem.path.size() + 1);
+    if (path == nullptr || *pathLength < needed) {
+      *pathLength = needed;
+      return OV_ERR_BUFFER_TOO_SMALL;
+    }
+    std::memcpy(path, problem.path.c_str(), problem.path.size() + 1);
+    *pathLength = needed;
+    return OV_OK;
+  }));
 }
 
 int32_t OV_CreateInstanceA(const char* tokenName, int32_t reserved) {

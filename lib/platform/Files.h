@@ -54,6 +54,23 @@ bool CreatePrivateFolder(const std::string& path);
 // cannot be read. Links, FIFOs, devices and folders are left out.
 std::optional<std::vector<std::string>> RegularFileNames(const std::string& folder);
 
+// Why a folder on the way to the user's files could be changed by someone other than the user.
+enum class FolderFault {
+  WritableByOthers,  // group or others may write it (a root-owned sticky folder such as /tmp aside)
+  OtherOwner,        // it belongs to another user (root's folders are fine)
+  NotPlain           // it is not a folder
+};
+struct FolderProblem {
+  FolderFault fault = FolderFault::NotPlain;
+  std::string path;
+};
+// Checks every existing folder of `path` from the root down, and where one is a link, the folders
+// of the place it leads to: someone who may write any of them can swap, delete or plant what lies
+// below. The first folder at fault; nullopt when all are sound (missing folders are made private
+// later). Windows keeps the user's folders private through their access lists: nothing is refused
+// there.
+std::optional<FolderProblem> FindUnsafeFolder(const std::string& path);
+
 // What the log says of a file: its permission bits (Linux) or attributes (Windows), and whether
 // this user may read and write it. nullopt when it cannot be looked at.
 struct FileFacts {

@@ -20,11 +20,14 @@ class NamedMutexProvider {
   enum class Outcome {
     Acquired,       // the caller now holds the lock
     AlreadyExists,  // another holder (this process or another) has it
-    Failed          // the lock could not be created
+    Failed,         // the lock could not be created
+    Unsupported,    // the folder's file system refuses file locks
+    Unsafe          // the lock file is a link, not a regular file, or not the user's
   };
   struct Result {
     Outcome outcome = Outcome::Failed;
     std::unique_ptr<HeldNamedMutex> held;  // set only when acquired
+    std::string lockFile;                  // the file at fault, for Unsupported and Unsafe
   };
 
   virtual ~NamedMutexProvider() = default;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "common/SecureMemory.h"
@@ -25,6 +26,11 @@ class UserProtect {
   // True when the user's secret exists but is refused (not private to the user, or unreadable):
   // nothing can be opened until it is fixed, and no blob should be taken for damaged meanwhile.
   virtual bool IsSecretRefused() { return false; }
+  // The file of the user's secret when the platform keeps one among the user's files (empty when
+  // the system keeps it): its folder must be as private as the token store's.
+  virtual std::string SecretFile() { return {}; }
+  // True when that file is not there (yet): the first Protect would make a new one.
+  virtual bool IsSecretMissing() { return false; }
 };
 
 }  // namespace ov::platform

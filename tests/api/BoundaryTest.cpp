@@ -22,6 +22,7 @@
 #include "common/WideText.h"
 #include "ov/ov_api.h"
 #include "platform/Platform.h"
+#include "storage/StoragePaths.h"
 #include "support/FakeNamedMutex.h"
 #include "support/TestEnvironment.h"
 
@@ -103,7 +104,7 @@ TEST_F(BoundaryTest, ResultCodeTableHasTheNamedValues) {
   EXPECT_TRUE(values.insert(value).second) << "repeated " #name;
   OV_RESULT_CODES(OV_CHECK_ENTRY)
 #undef OV_CHECK_ENTRY
-  EXPECT_EQ(values.size(), 23u);
+  EXPECT_EQ(values.size(), 26u);
   EXPECT_EQ(OV_ERR_INVALID_PIN, 7506);
   EXPECT_EQ(INSTALLED_STATE + PENDING_PIN_STATE + ACTIVATED_STATE, 6);
 }
@@ -226,6 +227,39 @@ TEST_F(BoundaryTest, SecondInitializeInThisOrAnotherProcessIsRefused) {
   EXPECT_EQ(InitializeInOtherProcess("klsa_ga_8_2"), OV_OK) << "the mutex outlived OV_Finalize";
   EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK) << "a finalized library can start again";
 }
+
+#ifdef _WIN32
+// A process of another session does not see this session's mutex: it meets the lock on the lock
+// file in the store folder. Taking that lock here plays such a process.
+TEST_F(BoundaryTest, StoreLockFileTakenElsewhereMeansAlreadyRunning) {
+  const std::string lock = ov::GetFilePath(nullptr) + "\\" + kUniqueId + ".lock";
+  const auto open = [&] {
+    return CreateFileA(lock.c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  const auto take = [](HANDLE file) {
+    OVERLAPPED at{};
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+  };
+  HANDLE other = open();
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(take(other));
+  EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_ALREADY_INITIALIZED);
+  EXPECT_FALSE(LockHeld(kUniqueId)) << "the mutex is let go with the refusal";
+  CloseHandle(other);
+
+  ASSERT_EQ(OV_InitializeA(kUniqueId, 0), OV_OK);
+  other = open();
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(take(other)) << "the library holds the lock file as long as the mutex";
+  CloseHandle(other);
+  ASSERT_EQ(OV_Finalize(), OV_OK);
+  other = open();
+  EXPECT_TRUE(take(other)) << "finalising lets the lock file go";
+  CloseHandle(other);
+}
+#endif
 
 TEST_F(BoundaryTest, FailedMutexLeavesAnUninitializedObjectThatALaterCallReplaces) {
   {

@@ -143,6 +143,33 @@ class StartupTest : public QObject {
     QVERIFY(Shared().g_szTokenName.empty());
   }
 
+  // A store the library refuses at start is explained, naming what to mend, not a generic error.
+  void refusedStoreSaysWhyAndEndsWithOne() {
+    QCOMPARE(OV_InitializeW(L"KLSA_GA_8_2", 0), OV_OK);
+    ov::test::MakeInstalledToken("Kept");
+    QCOMPARE(OV_Finalize(), OV_OK);
+    const auto store = ov::test::PrivateHome::DataHome() / "Kelsa" / "Orvanti";
+    QCOMPARE(chmod(store.c_str(), 0770), 0);
+    QCOMPARE(OrvantiApp().InitInstance({}), 1);  // refused before any window: no run()
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains(QString::fromStdString("chmod go-w '" + store.string() + "'")),
+             qPrintable(boxes[0]));
+    QCOMPARE(chmod(store.c_str(), 0700), 0);
+
+    // A process that starts after the user secret went: its tokens are not "no tokens".
+    storage.reset();
+    const auto secret = ov::test::PrivateHome::Root() / "protect-me" / "user.key";
+    const auto saved = ov::test::PrivateHome::Root() / "saved.key";
+    std::filesystem::rename(secret, saved);
+    storage = std::make_unique<ov::test::StorageEnvironment>();
+    boxes.clear();
+    QCOMPARE(OrvantiApp().InitInstance({}), 1);  // refused before any window: no run()
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains(QString::fromStdString(secret.string()) + "\" is missing"),
+             qPrintable(boxes[0]));
+    std::filesystem::rename(saved, secret);
+  }
+
   void welcomeCancelLeavesWithZero() {
     const int code = run([](MainWindow* window) {
       QCOMPARE(window->activeScreenCode(), Continue::kWelcome);

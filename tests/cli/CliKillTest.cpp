@@ -175,6 +175,33 @@ TEST_F(CliKillTest, RefusedUserSecretIsAnError) {
   std::filesystem::permissions(secret, std::filesystem::perms(0600));
   EXPECT_EQ(Names(), std::set<std::string>{"Work"});
 }
+
+// A store refused at start says what is wrong, names what to mend, and exits with a code of its
+// own; once mended, the tokens are there.
+TEST_F(CliKillTest, RefusedStoreSaysWhyAndWhatToMend) {
+  ASSERT_EQ(Run({"new", "Work"}).exitCode, 0);
+  const auto data = ov::test::PrivateHome::DataHome() / "Kelsa";
+  const auto store = data / "Orvanti";
+  ASSERT_EQ(chmod(store.c_str(), 0770), 0);
+  const CliResult writable = Run({"list"});
+  EXPECT_EQ(writable.exitCode, 11);
+  EXPECT_NE(writable.err.find("chmod go-w '" + store.string() + "'"), std::string::npos)
+      << writable.err;
+  ASSERT_EQ(chmod(store.c_str(), 0700), 0);
+
+  const auto secret = data / "Protect" / "user.key";
+  const auto saved = data / "Protect" / "saved";
+  std::filesystem::rename(secret, saved);
+  const CliResult missing = Run({"list"});
+  EXPECT_EQ(missing.exitCode, 12);
+  EXPECT_EQ(missing.out.find("No tokens yet"), std::string::npos) << missing.out;
+  EXPECT_NE(missing.err.find("\"" + secret.string() + "\" is missing"), std::string::npos)
+      << missing.err;
+  EXPECT_EQ(Run({"new", "Home"}).exitCode, 12) << "a new token would need a new secret";
+  EXPECT_FALSE(std::filesystem::exists(secret));
+  std::filesystem::rename(saved, secret);
+  EXPECT_EQ(Names(), std::set<std::string>{"Work"});
+}
 #endif
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "frontend/DisplayText.h"
 #include "frontend/EnrollmentString.h"
+#include "frontend/StoreProblem.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
 #include "support/Base64Reference.h"
@@ -45,6 +46,30 @@ TEST(DisplayTextTest, EscapesWhatIsNotPlainlyPrintable) {
     EXPECT_EQ(ov::frontend::DisplayName(c.text), c.shown) << c.shown;
     EXPECT_EQ(ov::frontend::JsonStringContent(c.text), c.json) << c.shown;
   }
+}
+
+// Each refusal names its path, escaped as names are, and the mend for a writable folder is a
+// command that survives a quote in the path.
+TEST(StoreProblemTest, NamesThePathAndTheMend) {
+  struct Case {
+    int32_t code;
+    int32_t fault;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_WRITABLE_BY_OTHERS, "chmod go-w '/h/it'\\''s\\x1b'"},
+      {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_OTHER_OWNER, "belongs to another user"},
+      {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_NOT_PLAIN, "is a link"},
+      {OV_ERR_USER_SECRET_MISSING, 0, "\"/h/it's\\x1b\" is missing"},
+      {OV_ERR_FILE_LOCKING_UNSUPPORTED, 0, "does not support file locking"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = ov::frontend::StoreProblemText(c.code, "/h/it's\x1b", c.fault);
+    EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+    EXPECT_NE(text.find("/h/it"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << "the path is shown escaped";
+  }
+  EXPECT_EQ(ov::frontend::StoreProblemText(OV_ERR_OPERATION_FAILED, "/h", 0), "");
 }
 
 TEST(TokenNamingTest, ProposesOneAboveTheHighestNumberUsed) {

@@ -41,16 +41,28 @@ NamedMutexProvider::Result LinuxNamedMutexProvider::Acquire(std::string_view nam
   if (path.empty()) return result;
 
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) return result;
+  if (fd < 0) {
+    // ELOOP: a link (to /dev/null, say) where the lock file belongs would make every lock fail.
+    if (errno == ELOOP) result.outcome = Outcome::Unsafe;
+    result.lockFile = path;
+    return result;
+  }
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
     close(fd);
+    result.outcome = Outcome::Unsafe;
+    result.lockFile = path;
     return result;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (m_lock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     close(fd);
-    if (error == EWOULDBLOCK) result.outcome = Outcome::AlreadyExists;
+    if (error == EWOULDBLOCK) {
+      result.outcome = Outcome::AlreadyExists;
+    } else if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
+      result.outcome = Outcome::Unsupported;
+      result.lockFile = path;
+    }
     return result;
   }
   result.outcome = Outcome::Acquired;

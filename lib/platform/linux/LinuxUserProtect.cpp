@@ -133,6 +133,21 @@ bool LinuxUserProtect::IsSecretRefused() {
   return Secret(false).empty();
 }
 
+std::string LinuxUserProtect::SecretFile() {
+  if (m_folder.empty() || m_folder[0] != '/') return {};
+  return m_folder + "/" + kSecretName;
+}
+
+bool LinuxUserProtect::IsSecretMissing() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (!m_secret.empty()) return false;
+  }
+  const std::string path = SecretFile();
+  struct stat st {};
+  return !path.empty() && lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 std::optional<std::vector<uint8_t>> LinuxUserProtect::Protect(std::span<const uint8_t> data,
                                                               std::span<const uint8_t> entropy) {
   const SecureBytes key = DeriveKey(entropy, true);

@@ -33,6 +33,8 @@ class LinuxUserProtect final : public UserProtect {
   std::optional<SecureBytes> Unprotect(std::span<const uint8_t> blob,
                                        std::span<const uint8_t> entropy) override;
   bool IsSecretRefused() override;
+  std::string SecretFile() override;
+  bool IsSecretMissing() override;
 
  private:
   // The user's secret, read or created; empty when neither works.

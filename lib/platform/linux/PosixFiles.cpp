@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "common/UniqueFd.h"
@@ -145,6 +146,44 @@ std::optional<std::vector<std::string>> RegularFileNames(const std::string& fold
     if (IsRegularEntry(folder, *entry)) names.emplace_back(entry->d_name);
   }
   return names;
+}
+
+namespace {
+
+std::optional<FolderFault> JudgeFolder(const struct stat& st) {
+  if (!S_ISDIR(st.st_mode)) return FolderFault::NotPlain;
+  if (st.st_uid != getuid() && st.st_uid != 0) return FolderFault::OtherOwner;
+  // In a sticky folder of root's, others may add names but not remove or rename the user's.
+  const bool rootSticky = st.st_uid == 0 && (st.st_mode & S_ISVTX) != 0;
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !rootSticky) return FolderFault::WritableByOthers;
+  return std::nullopt;
+}
+
+// `followLinks`: whether a link among the folders is judged by where it leads (once: the place a
+// resolved path names holds no links).
+std::optional<FolderProblem> CheckFolders(const std::string& path, bool followLinks) {
+  if (path.empty() || path[0] != '/') return std::nullopt;
+  for (std::size_t end = 1; end <= path.size(); ++end) {
+    if (end < path.size() && path[end] != '/') continue;
+    const std::string part = path.substr(0, end);
+    struct stat st {};
+    if (lstat(part.c_str(), &st) != 0) return std::nullopt;  // the rest is made private later
+    if (S_ISLNK(st.st_mode)) {
+      if (!followLinks) return FolderProblem{FolderFault::NotPlain, part};
+      std::unique_ptr<char, decltype(&free)> target(realpath(part.c_str(), nullptr), &free);
+      if (!target) return FolderProblem{FolderFault::NotPlain, part};
+      if (auto problem = CheckFolders(target.get(), false)) return problem;
+      continue;
+    }
+    if (const auto fault = JudgeFolder(st)) return FolderProblem{*fault, part};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FolderProblem> FindUnsafeFolder(const std::string& path) {
+  return CheckFolders(path, true);
 }
 
 std::optional<FileFacts> DescribeFile(const std::string& path) {

@@ -245,4 +245,6 @@ std::optional<FileFacts> DescribeFile(const std::string& path) {
   return facts;
 }
 
+std::optional<FolderProblem> FindUnsafeFolder(const std::string& /*path*/) { return std::nullopt; }
+
 }  // namespace ov::platform

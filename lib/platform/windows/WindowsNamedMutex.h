@@ -4,8 +4,11 @@
 // exists and drops its handle at once. The system closes the handles of a process that dies, so a
 // crash never leaves the name taken.
 //
-// The folder that Acquire receives is not used: every process of the session meets the same
-// object by its name alone.
+// The mutex's name reaches only the processes of one session. The same user's processes in other
+// sessions (a scheduled task beside the desktop) would not meet it, so the holder also keeps an
+// exclusive LockFileEx on "<name>.lock" in the folder the lock guards (the token store's own),
+// taken without waiting and held as long as the mutex. Either one taken elsewhere means "already
+// exists". The system drops both when the process dies.
 #pragma once
 
 #include "platform/NamedMutex.h"
