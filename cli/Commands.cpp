@@ -325,7 +325,7 @@ int RunInfo(const Arguments& args) {
   line(OVString(119), info.policy);
   line(OVString(173), info.policyLevel);
   line(OVString(120), OVString(info.pinRequired ? 207 : 208));
-  if (!info.serialNumber.empty()) line(OVString(122), info.serialNumber);
+  if (!info.serialNumber.empty()) line(OVString(122), frontend::DisplayName(info.serialNumber));
   if (info.IsMode(OV_MODE_TEXT_TIME_SYNCHRONOUS)) line("Time step:", std::to_string(info.timeStep) + " s");
   if (info.IsMode(OV_MODE_TEXT_CHALLENGE_RESPONSE)) {
     line("Challenge length:", std::to_string(info.challengeLength));
@@ -703,7 +703,9 @@ int RunEnroll(const Arguments& args) {
   }
   const TokenRecord info = token.Info();
   std::cout << "The token " << Quoted(tokenName) << " is enrolled";
-  if (!info.serialNumber.empty()) std::cout << " (" << OVString(122) << " " << info.serialNumber << ")";
+  if (!info.serialNumber.empty()) {
+    std::cout << " (" << OVString(122) << " " << frontend::DisplayName(info.serialNumber) << ")";
+  }
   std::cout << ".\n";
   OfferFirstPin(token, prompter);
   return kExitOk;
