@@ -107,10 +107,10 @@ TEST_F(CliTest, ProposedCommandsQuoteNamesForTheShell) {
   };
   for (const auto& [name, argument] : cases) {
     EXPECT_EQ(Run({"new", name}).out, "Created token \"" + name +
-                                          "\". Activate it with: orvanti-cli activate " +
-                                          argument + "\n");
-    EXPECT_EQ(Run({"code", name}).err, "This token is not activated: run orvanti-cli activate " +
-                                           argument + ".\n");
+                                          "\". Activate it with: orvanti-cli activate " + argument +
+                                          "\n");
+    EXPECT_EQ(Run({"code", name}).err,
+              "This token is not activated: run orvanti-cli activate " + argument + ".\n");
   }
 }
 
