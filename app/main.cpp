@@ -1,5 +1,4 @@
 // orvanti: Orvanti's desktop application.
-#include <dlfcn.h>
 #include <sys/prctl.h>
 
 #include <QApplication>
@@ -9,6 +8,7 @@
 
 #include "app/EnrollmentWorker.h"
 #include "app/OrvantiApp.h"
+#include "frontend/LoggerLibrary.h"
 
 namespace {
 
@@ -23,8 +23,9 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The diagnostic logger, when it can be found: the application and the library write through it.
-  dlopen("libbrisel.so", RTLD_NOW | RTLD_GLOBAL);
+  // The diagnostic logger, when it lies beside the token library: the application and the library
+  // write through it.
+  ov::frontend::LoadLoggerLibrary();
   // A core dump would hold the PINs and passcodes this process handles.
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {

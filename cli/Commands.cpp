@@ -62,23 +62,34 @@ std::string FirstSentence(std::string_view text) {
 // A name as messages show it: stored names may hold line breaks or escape sequences.
 std::string Quoted(const std::string& name) { return "\"" + frontend::DisplayName(name) + "\""; }
 
+// A name in a command the message proposes, for the user to copy: in double quotes while the
+// shell expands nothing there, otherwise in single quotes, so that a name such as `cmd` or $(cmd)
+// is never run when the command is pasted.
+std::string CommandArgument(const std::string& name) {
+  const std::string shown = frontend::DisplayName(name);
+  if (shown.find_first_of("$`\\!\"") == std::string::npos) return "\"" + shown + "\"";
+  std::string quoted = "'";
+  for (const char c : shown) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 [[noreturn]] void ThrowNotActivated(const TokenRecord& token) {
   if (token.state == PENDING_PIN_STATE) {
     throw CliError(kExitRefused, "The token PIN is not set yet: run orvanti-cli set-pin " +
-                                     Quoted(token.name) + ".");
+                                     CommandArgument(token.name) + ".");
   }
   throw CliError(kExitRefused, "This token is not activated: run orvanti-cli activate " +
-                                   Quoted(token.name) + ".");
+                                   CommandArgument(token.name) + ".");
 }
 
 [[noreturn]] void ThrowAlreadyActivated(const std::string& name) {
   throw CliError(kExitRefused, "This token is already activated: deactivate it first with "
-                               "orvanti-cli reset " + Quoted(name) + ".");
+                               "orvanti-cli reset " + CommandArgument(name) + ".");
 }
 
 [[noreturn]] void ThrowPinAlreadySet(const std::string& name) {
   throw CliError(kExitRefused, "The token PIN is already set: change it with orvanti-cli change-pin " +
-                                   Quoted(name) + ".");
+                                   CommandArgument(name) + ".");
 }
 
 // A new token does not fit into a full store.
@@ -178,7 +189,8 @@ void OfferFirstPin(const OpenToken& token, Prompter& prompter) {
       return;
     }
   }
-  std::cerr << "Set the token PIN later with: orvanti-cli set-pin " << Quoted(token.Name()) << "\n";
+  std::cerr << "Set the token PIN later with: orvanti-cli set-pin " << CommandArgument(token.Name())
+            << "\n";
 }
 
 // Replaces a verified PIN. At the terminal the new PIN is asked twice and again after a refusal
@@ -333,7 +345,7 @@ int RunInfo(const Arguments& args) {
   line(OVString(119), info.policy);
   line(OVString(173), info.policyLevel);
   line(OVString(120), OVString(info.pinRequired ? 207 : 208));
-  if (!info.serialNumber.empty()) line(OVString(122), info.serialNumber);
+  if (!info.serialNumber.empty()) line(OVString(122), frontend::DisplayName(info.serialNumber));
   if (info.IsMode(OV_MODE_TEXT_TIME_SYNCHRONOUS)) line("Time step:", std::to_string(info.timeStep) + " s");
   if (info.IsMode(OV_MODE_TEXT_CHALLENGE_RESPONSE)) {
     line("Challenge length:", std::to_string(info.challengeLength));
@@ -357,7 +369,7 @@ int RunNew(const Arguments& args) {
   RefuseIfStoreFull(tokens, "delete one before adding another.");
   const OpenToken token(name);
   std::cout << "Created token " << Quoted(name) << ". Activate it with: orvanti-cli activate "
-            << Quoted(name) << "\n";
+            << CommandArgument(name) << "\n";
   return kExitOk;
 }
 
@@ -445,7 +457,7 @@ int RunCode(const Arguments& args) {
     if (changeDue) {
       if (prompter.SecretsFromStdin() || !prompter.CanAsk()) {
         throw CliError(kExitRefused, "The token PIN must be changed before the next passcode: run "
-                                     "orvanti-cli change-pin " + Quoted(opened.name) + ".");
+                                     "orvanti-cli change-pin " + CommandArgument(opened.name) + ".");
       }
       std::cerr << "The token PIN must be changed now.\n";
       ChangePin(token, prompter, pin);
@@ -711,7 +723,9 @@ int RunEnroll(const Arguments& args) {
   }
   const TokenRecord info = token.Info();
   std::cout << "The token " << Quoted(tokenName) << " is enrolled";
-  if (!info.serialNumber.empty()) std::cout << " (" << OVString(122) << " " << info.serialNumber << ")";
+  if (!info.serialNumber.empty()) {
+    std::cout << " (" << OVString(122) << " " << frontend::DisplayName(info.serialNumber) << ")";
+  }
   std::cout << ".\n";
   OfferFirstPin(token, prompter);
   return kExitOk;

@@ -1,6 +1,7 @@
 #include "frontend/DisplayText.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace ov::frontend {
 namespace {
@@ -37,11 +38,26 @@ std::size_t DecodeUtf8(std::string_view text, char32_t& codePoint) {
   return length;
 }
 
-// Characters that move the cursor, end a line or turn the text's direction.
+// The format characters (general category Cf) of Unicode 15.0: invisible, they make two texts
+// that differ look alike, and some turn the direction of what follows. Kept equal to the
+// library's list of the characters a new name refuses (lib/common/WideText.cpp).
+constexpr std::pair<char32_t, char32_t> kFormatCharacters[] = {
+    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+    {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+    {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
+};
+
+// Characters that move the cursor, end a line, turn the text's direction or cannot be seen.
 bool IsControl(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
-         (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
-         (c >= 0x2066 && c <= 0x2069);
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) return true;
+  for (const auto& [first, last] : kFormatCharacters) {
+    if (c < first) return false;
+    if (c <= last) return true;
+  }
+  return false;
 }
 
 void AppendByteEscape(std::string& out, unsigned char byte) {
@@ -50,9 +66,26 @@ void AppendByteEscape(std::string& out, unsigned char byte) {
   out += kHex[byte & 0x0F];
 }
 
+void AppendHex(std::string& out, char32_t c, int digits) {
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0x0F];
+}
+
+// \uNNNN, or \UNNNNNNNN beyond the first plane.
 void AppendUnicodeEscape(std::string& out, char32_t c) {
+  out += c > 0xFFFF ? "\\U" : "\\u";
+  AppendHex(out, c, c > 0xFFFF ? 8 : 4);
+}
+
+// JSON's \uNNNN, as a surrogate pair beyond the first plane.
+void AppendJsonEscape(std::string& out, char32_t c) {
+  if (c > 0xFFFF) {
+    c -= 0x10000;
+    AppendJsonEscape(out, 0xD800 + (c >> 10));
+    AppendJsonEscape(out, 0xDC00 + (c & 0x3FF));
+    return;
+  }
   out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0x0F];
+  AppendHex(out, c, 4);
 }
 
 }  // namespace
@@ -103,7 +136,7 @@ std::string JsonStringContent(std::string_view text) {
     } else if (c == '\r') {
       out += "\\r";
     } else if (IsControl(c)) {
-      AppendUnicodeEscape(out, c);
+      AppendJsonEscape(out, c);
     } else {
       out.append(text.substr(0, length));
     }

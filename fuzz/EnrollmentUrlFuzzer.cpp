@@ -1,6 +1,7 @@
 // Fuzzes the transport's URL check with arbitrary text. An accepted URL must be exactly its
-// parts put together again: the scheme, the host, an optional ":" and port text, "/" and the
-// path; the host holds no "/" or ":", and the port is one a connection can use.
+// parts put together again: the scheme, the host, an optional ":" and port, "/" and the path; the
+// host holds nothing another URL parser would read as user information, query or fragment, and
+// the port is the decimal text of a port a connection can use (empty for the scheme's default).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(url.substr(0, scheme.size()) == scheme);
   const std::string& host = request.GetServerName();
   const std::string& path = request.GetRelativePath();
-  Check(host.find_first_of("/:") == std::string::npos);
+  Check(host.find_first_of("/:@?#") == std::string::npos);
   Check(request.GetPortNumber() <= 65535);
   const std::string_view rest = url.substr(scheme.size());
   Check(rest.substr(0, host.size()) == host);
@@ -36,7 +37,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(rest[rest.size() - path.size() - 1] == '/');
   const std::string_view between =
       rest.substr(host.size(), rest.size() - path.size() - 1 - host.size());
-  Check(between.empty() || (between[0] == ':' && between.find('/') == std::string_view::npos));
-  if (between.empty()) Check(request.GetPortNumber() == (request.IsSecure() ? 443u : 80u));
+  const std::uint32_t port = request.GetPortNumber();
+  if (between.empty()) {
+    Check(port == (request.IsSecure() ? 443u : 80u));
+  } else if (between == ":") {
+    Check(port == 0);
+  } else {
+    Check(between[0] == ':' && port >= 1);
+    std::uint32_t value = 0;
+    for (const char c : between.substr(1)) {
+      Check(c >= '0' && c <= '9');
+      value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    Check(value == port);
+  }
   return 0;
 }

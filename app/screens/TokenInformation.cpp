@@ -122,7 +122,8 @@ void TokenInformation::updateTokenData() {
   set(m_policy, FromWide(info->m_szTokenPolicy));
   set(m_level, FromWide(info->m_szTokenPolicyLevel));
   set(m_pinSet, Str(info->m_bPinRequired ? 207 : 208));
-  const QString serial = FromWide(info->m_szTokenSerialNo);
+  // The serial number comes from the enrollment server: shown escaped, like a name.
+  const QString serial = DisplayName(FromWide(info->m_szTokenSerialNo));
   if (!serial.isEmpty()) {
     set(m_serial, serial);
     m_serial.setVisible(true);

@@ -1,6 +1,5 @@
 // The terminal is /dev/tty, whatever standard input and output are; echo is switched with
 // termios, and the signals that end the process restore it first.
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -10,6 +9,7 @@
 #include <cerrno>
 
 #include "cli/Console.h"
+#include "frontend/LoggerLibrary.h"
 
 namespace ov::cli {
 
@@ -118,8 +118,9 @@ void PrepareProcess() {
   ReserveStandardStreams();
   // A reader that went away shows as a write error, reported by main(), not as a silent death.
   signal(SIGPIPE, SIG_IGN);
-  // The diagnostic logger, when it can be found: the library writes its lines through it.
-  dlopen(kLoggerLibraryName, RTLD_NOW | RTLD_GLOBAL);
+  // The diagnostic logger, when it lies beside the token library: the library writes its lines
+  // through it.
+  frontend::LoadLoggerLibrary();
   struct sigaction action {};
   action.sa_handler = RestoreEchoAndDie;
   sigemptyset(&action.sa_mask);

@@ -1,6 +1,7 @@
 #include "common/WideText.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace ov {
 
@@ -119,6 +120,26 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+bool IsControlOrFormatCharacter(char32_t c) noexcept {
+  // The format characters (general category Cf) of Unicode 15.0: invisible, they make two names
+  // that differ look alike, and some turn the direction of what follows. Kept equal to the front
+  // ends' list of the characters they show escaped (frontend/DisplayText.cpp).
+  static constexpr std::pair<char32_t, char32_t> kFormatCharacters[] = {
+      {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+      {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+      {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+      {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+      {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+      {0xE0020, 0xE007F},
+  };
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029) return true;
+  for (const auto& [first, last] : kFormatCharacters) {
+    if (c < first) return false;
+    if (c <= last) return true;
+  }
+  return false;
+}
+
 bool IsPrintableUtf8(std::string_view text) noexcept {
   std::size_t i = 0;
   while (i < text.size()) {
@@ -147,6 +168,7 @@ bool IsPrintableUtf8(std::string_view text) noexcept {
       value = (value << 6) | (next & 0x3Fu);
     }
     if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+    if (IsControlOrFormatCharacter(value)) return false;
     i += length;
   }
   return true;

@@ -26,12 +26,16 @@ class NarrowArgument {
 
 // A wide copy of a narrow string (linux/NarrowText.cpp, windows/NarrowText.cpp).
 std::wstring NarrowToWide(std::string_view narrow);
-// Text of the narrow encoding, each byte part of a character, without a control character: UTF-8
-// on Linux (IsPrintableUtf8), the ANSI code page on Windows.
+// Text of the narrow encoding, each byte part of a character, without a control or format
+// character: UTF-8 on Linux (IsPrintableUtf8), the ANSI code page on Windows.
 bool IsPrintableNarrow(std::string_view text) noexcept;
 
-// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF) without a byte below
-// 32 or 127.
+// C0 and C1 controls, DEL, the line and paragraph separators and the invisible format
+// characters (general category Cf: zero-width and direction characters, tags, ...).
+bool IsControlOrFormatCharacter(char32_t c) noexcept;
+
+// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF) without a control or
+// format character (IsControlOrFormatCharacter).
 bool IsPrintableUtf8(std::string_view text) noexcept;
 
 // UTF-8 and wide text, on every platform.

@@ -341,6 +341,7 @@ bool AutoEnrollManager::CheckServerSalAndParams() {
       throw OVException(OV_ERR_OPERATION_FAILED, "random generator failed");
     }
     m_clientCore->GenerateClientNonce(clientNonce);
+    m_sessionId = *hello->sessionId;
   } catch (const std::exception& e) {
     log.Message("Internal Error.");
     log.Text("Error", e.what());
@@ -362,6 +363,13 @@ bool AutoEnrollManager::CheckServerFinishParams() {
   // the token would get PIN and lock-out rules nobody chose.
   if (!Present(finished->keyProfileId)) {
     log.Message("Internal Server Error");
+    log.Return(0);
+    return false;
+  }
+  // A reply that names another session belongs to another exchange, whatever its MAC says.
+  if (finished->sessionId.value_or("") != m_sessionId) {
+    log.Message("SessionID mismatch");
+    log.Text("SessionID", finished->sessionId.value_or(""));
     log.Return(0);
     return false;
   }

@@ -93,6 +93,7 @@ class AutoEnrollManager {
   std::string m_szDeviceName;
   SecureString m_clientHello;
   std::string m_serverHello;
+  std::string m_sessionId;     // the ServerHello's SessionID, which the ServerFinished must carry
   SecureString m_clientNonce;  // carries the soft PIN
   std::string m_serverFinished;
   std::unique_ptr<DSKPPCore> m_core;

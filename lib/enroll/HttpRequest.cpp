@@ -2,8 +2,6 @@
 // channel itself is HttpRequestCurl.cpp on Linux and windows/WinHttpRequest.cpp on Windows.
 #include "enroll/HttpRequest.h"
 
-#include <cctype>
-
 #include "common/LogFacade.h"
 #include "ov/ov_api.h"
 
@@ -11,20 +9,24 @@ namespace ov {
 
 namespace {
 
-// The leading number of a port text in the manner of atol (blanks, a sign, digits; no digits give
-// 0); nothing for a value outside 0..65535, which would name another port once cut to 16 bits.
+// A port text as every URL parser reads it: decimal digits only, 1 to 65535. Letters, a sign,
+// blanks or a second colon make it no port at all rather than the number its first digits spell.
 std::optional<std::uint32_t> PortValue(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 65535) return std::nullopt;
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
   }
-  if (negative && value != 0) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
+  if (value == 0 || value > 65535) return std::nullopt;
+  return value;
+}
+
+// User information ("name@host") and the characters that end an authority for other parsers
+// ("?" and "#") would let another program read another host out of the same URL than the one
+// connected to.
+bool HasForeignAuthorityPart(std::string_view authority) {
+  return authority.find_first_of("@?#") != std::string_view::npos;
 }
 
 }  // namespace
@@ -77,17 +79,23 @@ bool HttpRequest::ParseUrl(std::size_t nHttpTagLen) {
     log.Message("INVALID_PARAM_OR_STATE");
     return false;
   }
-  const auto colon = rest.find(':');
+  const std::string_view authority = rest.substr(0, slash);
+  if (HasForeignAuthorityPart(authority)) {
+    log.Message("Invalid host");
+    return false;
+  }
+  const auto colon = authority.find(':');
   std::uint32_t port = m_bSecure ? 443 : 80;
-  std::string_view host = rest.substr(0, slash);
-  if (colon < slash) {
-    host = rest.substr(0, colon);
-    const auto value = PortValue(rest.substr(colon + 1, slash - colon - 1));
+  std::string_view host = authority;
+  if (colon != std::string_view::npos) {
+    host = authority.substr(0, colon);
+    const std::string_view portText = authority.substr(colon + 1);
+    // An empty port text ("host:/") stands for the scheme's default port, given as 0.
+    const auto value = portText.empty() ? std::optional<std::uint32_t>(0) : PortValue(portText);
     if (!value) {
       log.Message("Invalid port");
       return false;
     }
-    // An empty or non-numeric port text reads as 0: the scheme's default port.
     port = *value;
   }
   m_serverName = std::string(host);

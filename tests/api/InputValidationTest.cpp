@@ -68,9 +68,26 @@ TEST_F(NewTokenNameTest, ControlCharactersAndBrokenUtf8AreRefused) {
       {"Surrogate \xED\xA0\x80", false},
       {"Cut short \xE2\x82", false},
       {"Past \xF4\x90\x80\x80", false},
+      {"C1 \xC2\x85 next line", false},
+      {"C1 \xC2\x9B"
+       "31m",
+       false},
+      {"Line\xE2\x80\xA8separator", false},
+      // Invisible format characters: "Work" and "Wo<U+200B>rk" would look alike.
+      {"Wo\xE2\x80\x8Brk", false},         // zero-width space
+      {"Wo\xE2\x80\x8Drk", false},         // zero-width joiner
+      {"Soft\xC2\xADhyphen", false},       // U+00AD
+      {"rtl \xE2\x80\xAEgpj.exe", false},  // U+202E
+      {"Isolate \xE2\x81\xA9", false},     // U+2069
+      {"Word\xE2\x81\xA0joiner", false},   // U+2060
+      {"Bom\xEF\xBB\xBF", false},          // U+FEFF
+      {"Arabic \xD8\x9C mark", false},     // U+061C
+      {"Tag \xF3\xA0\x81\x81", false},     // U+E0041
+      {"Hiero \xF0\x93\x90\xBF", false},   // U+1343F, format since Unicode 15
       {"B\xC3\xBCro 2", true},
       {"\xE6\x9D\xB1\xE4\xBA\xAC token", true},
       {"Key \xF0\x9F\x94\x91", true},
+      {"Next \xE2\x80\x90 hyphen", true},  // U+2010, a visible neighbour of the range
   };
 #endif
   for (const Case& c : cases) {
@@ -127,14 +144,15 @@ TEST_F(NewTokenNameTest, WideNamesAreCheckedAfterConversion) {
 }
 
 TEST_F(NewTokenNameTest, StoredNamesStillOpen) {
-  const std::string stored = "Home\nWork \xFF";
-  ASSERT_TRUE(ov::test::MakeOv3Token(stored, "", INSTALLED_STATE));
-  ASSERT_EQ(OV_CreateInstanceA(stored.c_str(), 0), OV_OK);
-  OVTokenInfoA info{};
-  ASSERT_EQ(OV_GetTokenInfoA(&info), OV_OK);
-  EXPECT_EQ(std::string(info.m_szTokenName), stored);
-  OV_FreeTokenInfoA(&info);
-  EXPECT_EQ(OV_DeleteToken(), OV_OK);
+  for (const std::string stored : {"Home\nWork \xFF", "Wo\xE2\x80\x8Brk"}) {
+    ASSERT_TRUE(ov::test::MakeOv3Token(stored, "", INSTALLED_STATE));
+    ASSERT_EQ(OV_CreateInstanceA(stored.c_str(), 0), OV_OK);
+    OVTokenInfoA info{};
+    ASSERT_EQ(OV_GetTokenInfoA(&info), OV_OK);
+    EXPECT_EQ(std::string(info.m_szTokenName), stored);
+    OV_FreeTokenInfoA(&info);
+    EXPECT_EQ(OV_DeleteToken(), OV_OK);
+  }
 }
 
 }  // namespace

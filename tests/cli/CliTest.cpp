@@ -98,6 +98,23 @@ TEST_F(CliTest, ReadmeSession) {
   EXPECT_EQ(Run({"list", "--json"}).out, "[]\n");
 }
 
+// A command the program proposes can be pasted into a shell: a name the shell would expand
+// inside double quotes goes in single quotes.
+TEST_F(CliTest, ProposedCommandsQuoteNamesForTheShell) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Plain name", "\"Plain name\""},
+      {"Tok $(touch x)", "'Tok $(touch x)'"},
+      {"`touch x` it's", "'`touch x` it'\\''s'"},
+  };
+  for (const auto& [name, argument] : cases) {
+    EXPECT_EQ(Run({"new", name}).out, "Created token \"" + name +
+                                          "\". Activate it with: orvanti-cli activate " + argument +
+                                          "\n");
+    EXPECT_EQ(Run({"code", name}).err,
+              "This token is not activated: run orvanti-cli activate " + argument + ".\n");
+  }
+}
+
 TEST_F(CliTest, WrongPinsCountThenLock) {
   Activate("Bank", kPinPolicy, "2468");
   const CliResult wrong = Run({"code", "Bank", "--pin-stdin"}, "1111\n");
@@ -328,12 +345,10 @@ TEST_F(CliTest, PinChangeFromStandardInput) {
             Hotp(ov::test::ActivationKey(code, kPinPolicy), 0, 6) + "\n");
 }
 
-// With the diagnostic logger loaded the library logs every call; a PIN never reaches the log.
+// The diagnostic logger beside the token library is loaded, and the library logs every call; a
+// PIN never reaches the log.
 TEST_F(CliTest, DiagnosticLogWithoutSecrets) {
   const auto log = cli.Root() / "diagnostics.log";
-#ifndef _WIN32
-  cli.SetEnv("LD_LIBRARY_PATH", OV_BRISEL_DIR);  // Windows finds brisel.dll beside the program
-#endif
   cli.SetEnv("BRISEL_LOG", log.string());
   Activate("Work", kPinPolicy, "2468");
   ASSERT_EQ(Run({"code", "Work", "--pin-stdin"}, "2468\n").exitCode, 0);

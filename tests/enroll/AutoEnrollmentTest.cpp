@@ -427,6 +427,8 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"reply_past_the_size_limit", {"--misbehave", "huge-reply"}, OV_ERR_OPERATION_FAILED},
         Failure{"server_finished_without_policy", {"--misbehave", "no-policy"},
                 OV_ERR_OPERATION_FAILED},
+        Failure{"server_finished_for_other_session", {"--misbehave", "other-session"},
+                OV_ERR_OPERATION_FAILED},
         Failure{"slow_server_hello", {"--misbehave", "slow-hello", "--delay", "3"}, OV_ERR_OPERATION_FAILED,
                 "dave", "password1", nullptr, {0, 0, 0, 0}, 1},
         Failure{"slow_server_finished", {"--misbehave", "slow-finished", "--delay", "3"},

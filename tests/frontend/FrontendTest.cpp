@@ -1,9 +1,11 @@
 // The front ends' shared rules: the proposed token name and the string table's formatting.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/WideText.h"
 #include "frontend/DisplayText.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/StoreProblem.h"
@@ -34,6 +36,13 @@ TEST(DisplayTextTest, EscapesWhatIsNotPlainlyPrintable) {
       {"rtl \xE2\x80\xAE"
        "gpj.exe",
        "rtl \\u202egpj.exe", "rtl \\u202egpj.exe"},
+      // Invisible format characters, which make two names look alike: zero-width space and
+      // joiner, soft hyphen, byte order mark, a tag (beyond the first plane: a surrogate pair in
+      // JSON). A visible neighbour (U+2010) stays.
+      {"Wo\xE2\x80\x8Br\xE2\x80\x8Dk", "Wo\\u200br\\u200dk", "Wo\\u200br\\u200dk"},
+      {"soft\xC2\xAD \xEF\xBB\xBF \xE2\x80\x90", "soft\\u00ad \\ufeff \xE2\x80\x90",
+       "soft\\u00ad \\ufeff \xE2\x80\x90"},
+      {"tag \xF3\xA0\x81\x81", "tag \\U000e0041", "tag \\udb40\\udc41"},
       {"bad \xFF\xFE", "bad \\xff\\xfe", "bad \xEF\xBF\xBD\xEF\xBF\xBD"},
       {"overlong \xC0\xAF", "overlong \\xc0\\xaf", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
       {"surrogate \xED\xA0\x80", "surrogate \\xed\\xa0\\x80",
@@ -70,6 +79,41 @@ TEST(StoreProblemTest, NamesThePathAndTheMend) {
     EXPECT_EQ(text.find('\x1b'), std::string::npos) << "the path is shown escaped";
   }
   EXPECT_EQ(ov::frontend::StoreProblemText(OV_ERR_OPERATION_FAILED, "/h", 0), "");
+}
+
+// The front ends show escaped exactly the characters that a new name may not hold in the
+// library: one list of controls and format characters on both sides of the library's boundary.
+TEST(DisplayTextTest, EscapesWhatTheLibraryRefusesInNewNames) {
+  const auto utf8 = [](char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+  };
+  int escaped = 0;
+  for (char32_t c = 1; c <= 0x10FFFF; ++c) {
+    if ((c >= 0xD800 && c <= 0xDFFF) || c == '\\') continue;
+    const std::string text = utf8(c);
+    const bool shownEscaped = ov::frontend::DisplayName(text) != text;
+    ASSERT_EQ(shownEscaped, !ov::IsPrintableUtf8(text)) << std::hex << static_cast<uint32_t>(c);
+    escaped += shownEscaped;
+  }
+  // C0 without NUL (31), DEL, C1 (32), the line and paragraph separators and the 170 format
+  // characters (general category Cf) of Unicode 15.0.
+  EXPECT_EQ(escaped, 31 + 1 + 32 + 2 + 170);
 }
 
 TEST(TokenNamingTest, ProposesOneAboveTheHighestNumberUsed) {

@@ -32,6 +32,7 @@ JSON line in <dir>/events.jsonl.
   huge-reply          a ServerHello of more than 1 MiB
   nul-after-reply     a NUL byte and more text after the ServerHello, inside the same write
   no-policy           a ServerFinished without pskc:KeyProfileId (no policy string)
+  other-session       a ServerFinished, right in every other way, with another SessionID
 --certificate good|wrong-host|expired|untrusted chooses the server certificate: one for
 127.0.0.1, one for another host name, one that has expired, one from an authority that ca.pem
 does not hold.
@@ -353,6 +354,8 @@ class Enrollment:
         self.event(event="provisioned", user=user, k_token=k_token.hex().upper(),
                    serial=row["serial"], policy=row["policy"], soft_pin=soft_pin,
                    device_name=data.get("DeviceName"))
+        if "other-session" in self.misbehave:
+            session_id = secrets.token_hex(8)
         return self.finished(session_id, "Success", inner)
 
 

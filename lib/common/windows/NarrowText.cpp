@@ -43,8 +43,13 @@ bool IsPrintableNarrow(std::string_view text) noexcept {
   if (size <= 0) return false;
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), size);
-  for (const wchar_t c : wide) {
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;  // C0, DEL and C1 controls
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = static_cast<char16_t>(wide[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+        wide[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(wide[++i]) - 0xDC00);
+    }
+    if (IsControlOrFormatCharacter(c)) return false;
   }
   return true;
 }
