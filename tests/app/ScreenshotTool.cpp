@@ -1,6 +1,7 @@
 // orvanti-screenshots OUTPUT-FOLDER: shows the application's main screens in a private token store
 // with a fixed clock and writes a PNG of the window for each (scripts/screenshots runs it under
 // Xvfb, so the pictures are what a person sees on an X display).
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
@@ -131,6 +132,16 @@ int main(int argc, char** argv) {
   Shared().g_szEnrollmentUrl.assign(std::wstring_view(L"https://enroll.example.com/dskpp"));
   Post(window, WM_CONTINUE_MSG, Continue::kCredentials);
   Save(window, folder, "credentials");
+  // The question that names the server before anything is sent to it.
+  for (const char* name : {"firstEdit", "passwordEdit"}) {
+    for (QLineEdit* edit : window.findChildren<QLineEdit*>(name)) {
+      if (edit->isVisible()) edit->setText(QStringLiteral("dave"));
+    }
+  }
+  for (QAbstractButton* button : window.findChildren<QAbstractButton*>("continueButton")) {
+    if (button->isVisible()) button->click();
+  }
+  Save(window, folder, "credentials-confirm");
   Shared().g_nSoftPinMinLength = 4;
   Shared().g_nSoftPinMaxLength = 8;
   Shared().g_nSoftPinComplexity = 1;
