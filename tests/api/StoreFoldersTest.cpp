@@ -4,6 +4,8 @@
 // Each refusal is mended as the message says and the tokens are there again. Changing an owner
 // needs root: those cases are left out otherwise.
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr char kUniqueId[] = "KLSA_GA_8_2";
 constexpr uid_t kOtherUser = 4242;
+constexpr gid_t kSharedGroup = 4242;
 
 struct Problem {
   std::string path;
@@ -82,20 +85,28 @@ TEST_F(StoreFoldersTest, FolderOthersCanChangeIsNamedAndRefusedUntilMended) {
   const auto chmodTo = [](mode_t mode) {
     return [mode](const fs::path& folder) { ASSERT_EQ(chmod(folder.c_str(), mode), 0); };
   };
+  // Group-writable, and the group one that others may share (the user's own private group is
+  // fine, see below): changing a folder's group to one the user is not in needs root.
+  const auto groupWritable = [](mode_t mode) {
+    return [mode](const fs::path& folder) {
+      ASSERT_EQ(chown(folder.c_str(), static_cast<uid_t>(-1), kSharedGroup), 0);
+      ASSERT_EQ(chmod(folder.c_str(), mode), 0);
+    };
+  };
   const auto chownTo = [](uid_t uid) {
     return [uid](const fs::path& folder) { ASSERT_EQ(chown(folder.c_str(), uid, uid), 0); };
   };
   const std::vector<Case> cases = {
-      {"store root writable by its group", [] { return Root(); }, chmodTo(0770),
-       OV_STORE_WRITABLE_BY_OTHERS, false},
+      {"store root writable by its group", [] { return Root(); }, groupWritable(0770),
+       OV_STORE_WRITABLE_BY_OTHERS, true},
       {"a parent above it writable by all", [] { return Root().parent_path(); }, chmodTo(0757),
        OV_STORE_WRITABLE_BY_OTHERS, false},
       {"the data home writable by all", [] { return Root().parent_path().parent_path(); },
        chmodTo(0777), OV_STORE_WRITABLE_BY_OTHERS, false},
       {"token folder writable by its group", [] { return Root() / ov::kTokenFolderOv3; },
-       chmodTo(0720), OV_STORE_WRITABLE_BY_OTHERS, false},
+       groupWritable(0720), OV_STORE_WRITABLE_BY_OTHERS, true},
       {"the secret's folder writable by its group", [this] { return env.SecretFolder(); },
-       chmodTo(0730), OV_STORE_WRITABLE_BY_OTHERS, false},
+       groupWritable(0730), OV_STORE_WRITABLE_BY_OTHERS, true},
       {"store root of another user", [] { return Root(); }, chownTo(kOtherUser),
        OV_STORE_OTHER_OWNER, true},
       {"the secret's folder of another user", [this] { return env.SecretFolder(); },
@@ -116,6 +127,23 @@ TEST_F(StoreFoldersTest, FolderOthersCanChangeIsNamedAndRefusedUntilMended) {
     ASSERT_EQ(chown(folder.c_str(), before.st_uid, before.st_gid), 0);
     ExpectUsable();
   }
+}
+
+// Where each user has a group of their own (named as the user, with nobody else in it), a umask
+// of 002 makes the user's folders group-writable; nobody else can write them, so they are used.
+TEST_F(StoreFoldersTest, FolderWritableOnlyByTheUsersPrivateGroupIsUsed) {
+  const passwd* user = getpwuid(getuid());
+  const group* own = getgrgid(getgid());
+  if (user == nullptr || own == nullptr || std::string(own->gr_name) != user->pw_name ||
+      (own->gr_mem[0] != nullptr && std::string(own->gr_mem[0]) != user->pw_name)) {
+    GTEST_SKIP() << "this user has no private group";
+  }
+  ASSERT_EQ(chown(Root().c_str(), getuid(), getgid()), 0);
+  ASSERT_EQ(chmod(Root().c_str(), 0770), 0);
+  ASSERT_EQ(chmod(env.SecretFolder().c_str(), 0770), 0);
+  ExpectUsable();
+  ASSERT_EQ(chmod(Root().c_str(), 0700), 0);
+  ASSERT_EQ(chmod(env.SecretFolder().c_str(), 0700), 0);
 }
 
 // A sticky folder of root's (as /tmp) is not another user's; a link is judged by where it leads.

@@ -1,11 +1,15 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "common/UniqueFd.h"
 #include "platform/FileSteps.h"
@@ -150,12 +154,39 @@ std::optional<std::vector<std::string>> RegularFileNames(const std::string& fold
 
 namespace {
 
+// A user's private group: the user's primary group, named as the user, with no member but the
+// user. Systems that give each user such a group often set the umask to 002, so the user's own
+// folders are group-writable; nobody else is in that group, so nobody else may write them.
+bool IsPrivateGroupOfUser(gid_t gid) {
+  std::vector<char> buffer(16384);
+  struct passwd pw {};
+  struct passwd* user = nullptr;
+  if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size() / 2, &user) != 0 || user == nullptr) {
+    return false;
+  }
+  struct group gr {};
+  struct group* group = nullptr;
+  char* groupBuffer = buffer.data() + buffer.size() / 2;
+  if (getgrgid_r(gid, &gr, groupBuffer, buffer.size() / 2, &group) != 0 || group == nullptr) {
+    return false;
+  }
+  if (user->pw_gid != gid || std::strcmp(group->gr_name, user->pw_name) != 0) return false;
+  for (char** member = group->gr_mem; member != nullptr && *member != nullptr; ++member) {
+    if (std::strcmp(*member, user->pw_name) != 0) return false;
+  }
+  return true;
+}
+
 std::optional<FolderFault> JudgeFolder(const struct stat& st) {
   if (!S_ISDIR(st.st_mode)) return FolderFault::NotPlain;
   if (st.st_uid != getuid() && st.st_uid != 0) return FolderFault::OtherOwner;
   // In a sticky folder of root's, others may add names but not remove or rename the user's.
   const bool rootSticky = st.st_uid == 0 && (st.st_mode & S_ISVTX) != 0;
-  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && !rootSticky) return FolderFault::WritableByOthers;
+  if (rootSticky) return std::nullopt;
+  if ((st.st_mode & S_IWOTH) != 0) return FolderFault::WritableByOthers;
+  if ((st.st_mode & S_IWGRP) != 0 && !(st.st_uid == getuid() && IsPrivateGroupOfUser(st.st_gid))) {
+    return FolderFault::WritableByOthers;
+  }
   return std::nullopt;
 }
 
