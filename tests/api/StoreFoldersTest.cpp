@@ -169,6 +169,11 @@ TEST_F(StoreFoldersTest, LinksAreJudgedByWhereTheyLead) {
   ExpectUsable();
   ASSERT_EQ(chmod(elsewhere.c_str(), 0777), 0);
   EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_STORE_NOT_PRIVATE) << "not sticky: refused";
+
+  // The store goes back where it was, for the tests that follow in this process.
+  fs::remove(kelsa);
+  fs::rename(elsewhere / "Kelsa", kelsa);
+  fs::remove_all(elsewhere);
 }
 
 TEST_F(StoreFoldersTest, LockFileThatIsALinkIsNamed) {
