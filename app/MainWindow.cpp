@@ -372,6 +372,11 @@ void MainWindow::handOver(const QString& enrollment) {
     log.Message("Enrollment under way: the string is not taken");
     return;
   }
+  // An activation code on the screen is given up only as Back gives it up: after asking.
+  if (m_pActiveChildDlg != nullptr && !m_pActiveChildDlg->confirmBack()) {
+    log.Message("The activation code shown is kept: the string is not taken");
+    return;
+  }
   destroyWholeStack();
   OV_ReleaseInstance();
   Shared().setTokenName(std::wstring());

@@ -92,6 +92,8 @@ class CodeScreensTest : public QObject, protected ov::test::WindowDriver {
           << "set PIN" << yes << Continue::kSetPin << Continue::kTokenList;
       QTest::addRow("Esc on setting the PIN%s", answer)
           << "escape" << yes << Continue::kSetPin << Continue::kTokenList;
+      QTest::addRow("an enrollment string handed over%s", answer)
+          << "hand over" << yes << Continue::kActivationCode << Continue::kTokenName;
     }
   }
   void voidingAnActivationCodeAsksFirst() {
@@ -111,6 +113,10 @@ class CodeScreensTest : public QObject, protected ov::test::WindowDriver {
       back()->click();
     } else if (way == "escape") {
       QTest::keyClick(visible<QLineEdit>("edit"), Qt::Key_Escape);
+    } else if (way == "hand over") {
+      // What a second start or a link opened while the window runs hands to it.
+      window->handOver(QString::fromLatin1(
+          QByteArray("EnrollmentURL=https://enroll.example.com/dskpp").toBase64()));
     } else {
       button("cancelButton")->click();
     }
