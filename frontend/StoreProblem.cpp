@@ -34,6 +34,12 @@ std::string NotPrivateText(std::string_view path, int32_t fault) {
              " belongs to another user, who could delete or replace your tokens, so the token "
              "store is not used. Move it aside so that a folder of your own is made, or have "
              "the administrator give it to you (chown).";
+    case OV_STORE_SECRET_REFUSED:
+      return "Your user secret " + shown +
+             " is not a private file of yours (others may read or write it, it belongs to another "
+             "user, it is a link or not a plain file, or it is damaged), so the token store is not "
+             "used. If it is your own secret, make it private: chmod 600 " +
+             ShellWord(path) + "; if it is a link, put the file it leads to in its place.";
     default:
       return shown +
              " is a link or not a plain folder or file of yours where the token store needs one, "

@@ -72,7 +72,8 @@ enum OVResultCode { OV_RESULT_CODES(OV_RESULT_ENUM_ENTRY_) };
 enum OVStoreFault {
   OV_STORE_WRITABLE_BY_OTHERS = 1, /* a folder that group or others may write */
   OV_STORE_OTHER_OWNER = 2,        /* a folder that belongs to another user */
-  OV_STORE_NOT_PLAIN = 3           /* not a folder, or a lock file that is a link or not the user's */
+  OV_STORE_NOT_PLAIN = 3,          /* not a folder, or a lock file that is a link or not the user's */
+  OV_STORE_SECRET_REFUSED = 4      /* the user's secret is not a private file of the user's, or damaged */
 };
 
 /* Token states (m_nTokenState). */

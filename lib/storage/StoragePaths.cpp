@@ -108,6 +108,11 @@ std::optional<StoreProblem> FindStoreProblem(const std::string& root) {
       HasTokenFiles(root)) {
     return StoreProblem{OV_ERR_USER_SECRET_MISSING, protect.SecretFile(), 0};
   }
+  // A secret that others may read, or that is not the user's own plain file, opens nothing: say so
+  // now, rather than fail every token later with a reason only the log tells.
+  if (Win_UsbFlash::GetActiveDriveType() == DRIVE_MACHINE && protect.IsSecretRefused()) {
+    return StoreProblem{OV_ERR_STORE_NOT_PRIVATE, protect.SecretFile(), OV_STORE_SECRET_REFUSED};
+  }
   return std::nullopt;
 }
 

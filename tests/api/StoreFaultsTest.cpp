@@ -539,10 +539,14 @@ TEST_F(StoreFaultsTest, RefusedUserSecretIsAnErrorAndTheTokensComeBack) {
     ov::platform::Platform services;
     services.userProtect = &fresh;
     ov::platform::ScopedPlatform scope(services);
-    Start();
-    int32_t result = OV_OK;
-    EXPECT_TRUE(List(&result).empty());
-    EXPECT_EQ(result, OV_ERR_OPERATION_FAILED) << "a refused secret is not an empty store";
+    // Refused at the start, naming the secret, rather than read as an empty store.
+    EXPECT_EQ(OV_InitializeA(kUniqueId, 0), OV_ERR_STORE_NOT_PRIVATE);
+    std::string path(4096, '\0');
+    int32_t length = static_cast<int32_t>(path.size());
+    int32_t why = 0;
+    EXPECT_EQ(OV_GetStoreProblemA(path.data(), &length, &why), OV_OK);
+    EXPECT_EQ(std::string(path.c_str()), secret.string());
+    EXPECT_EQ(why, OV_STORE_SECRET_REFUSED);
     EXPECT_TRUE(fs::exists(Ov3File("First"))) << "no token file was set aside";
     Stop();
     // Fixed: the tokens are back.

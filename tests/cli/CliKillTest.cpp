@@ -182,7 +182,7 @@ TEST_F(CliKillTest, RefusedStoreSaysWhyAndWhatToMend) {
   ASSERT_EQ(Run({"new", "Work"}).exitCode, 0);
   const auto data = ov::test::PrivateHome::DataHome() / "Kelsa";
   const auto store = data / "Orvanti";
-  ASSERT_EQ(chmod(store.c_str(), 0770), 0);
+  ASSERT_EQ(chmod(store.c_str(), 0707), 0);  // writable by all
   const CliResult writable = Run({"list"});
   EXPECT_EQ(writable.exitCode, 11);
   EXPECT_NE(writable.err.find("chmod go-w '" + store.string() + "'"), std::string::npos)

@@ -69,6 +69,7 @@ TEST(StoreProblemTest, NamesThePathAndTheMend) {
       {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_WRITABLE_BY_OTHERS, "chmod go-w '/h/it'\\''s\\x1b'"},
       {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_OTHER_OWNER, "belongs to another user"},
       {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_NOT_PLAIN, "is a link"},
+      {OV_ERR_STORE_NOT_PRIVATE, OV_STORE_SECRET_REFUSED, "chmod 600 '/h/it'\\''s\\x1b'"},
       {OV_ERR_USER_SECRET_MISSING, 0, "\"/h/it's\\x1b\" is missing"},
       {OV_ERR_FILE_LOCKING_UNSUPPORTED, 0, "does not support file locking"},
   };
