@@ -275,6 +275,7 @@ std::int32_t FailureOf(DWORD error) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CANNOT_CONNECT:
     case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:  // a reply's time-out, as some WinHTTP implementations pass it through
       return OV_ENROLL_SERVER_NOT_REACHED;
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_INVALID_CA:
