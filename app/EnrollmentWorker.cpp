@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/AppLog.h"
+#include "frontend/EnrollmentFailure.h"
 #include "frontend/WipeBytes.h"
 #include "ov/ov_api.h"
 
@@ -73,6 +74,8 @@ void EnrollmentWorker::start(QObject* receiver, EnrollmentRequest request) {
         request.url.c_str(), request.userId.c_str(), request.password.c_str(),
         request.softPin.empty() ? nullptr : request.softPin.c_str(), nullptr, 0,
         &outcome.softPinMinLength, &outcome.softPinMaxLength, &outcome.softPinComplexity);
+    // Read at once, on this thread: the next exchange forgets it.
+    if (outcome.result != OV_OK) outcome.failure = frontend::LastEnrollmentFailure();
     log.Number("result", outcome.result);
     Wipe(request.password);
     Wipe(request.softPin);

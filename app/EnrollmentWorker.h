@@ -39,6 +39,7 @@ struct EnrollmentOutcome {
   int32_t softPinMinLength = 0;
   int32_t softPinMaxLength = 0;
   int32_t softPinComplexity = 0;
+  int32_t failure = 0;  // the OVEnrollmentFailure of a failed exchange
 };
 
 class EnrollmentFinishedEvent : public QEvent {

@@ -59,6 +59,8 @@ struct SharedValues {
   int32_t g_nSoftPinMaxLength = 0;
   int32_t g_nSoftPinComplexity = 0;
   bool g_bShowEnrollmentChoiceText = true;
+  // The OVEnrollmentFailure the enrollment choice names with its failure text.
+  int32_t g_nEnrollmentFailure = 0;
 
   // Flags of the PIN screens that the main window's Back reads.
   bool g_bPinFailureShown = false;

@@ -15,6 +15,7 @@
 #include "cli/Terminal.h"
 #include "cli/TokenStore.h"
 #include "frontend/DisplayText.h"
+#include "frontend/EnrollmentFailure.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/TokenNaming.h"
@@ -664,11 +665,19 @@ int32_t TimeOut(const Arguments& args) {
   return seconds;
 }
 
+// The failure text, after the sentence that names the kind of failure when the library knows it.
+std::string EnrollmentFailedText() {
+  const int reason = frontend::EnrollmentFailureStringId(frontend::LastEnrollmentFailure());
+  if (reason == 0) return OVString(189);
+  return std::string(OVString(reason)) + " " + OVString(189);
+}
+
 [[noreturn]] void ThrowEnrollmentFailure(int32_t result) {
   switch (result) {
     case OV_ERR_INVALID_PARAM:
       throw CliError(kExitBadInput, "The enrollment URL, user ID, password or OTP PIN does not meet requirements.");
-    case OV_ERR_OPERATION_FAILED: throw CliError(kExitEnrollment, OVString(189));
+    case OV_ERR_OPERATION_FAILED:
+      throw CliError(kExitEnrollment, EnrollmentFailedText());
     case OV_ERR_SOFT_PIN_REQUIRED:
       throw CliError(kExitEnrollment, "The enrollment server asks for an OTP PIN.");
     case OV_ERR_SOFT_PIN_NOT_ALLOWED:

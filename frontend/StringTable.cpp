@@ -148,6 +148,11 @@ constexpr std::pair<int, const char*> kStrings[] = {
           "gave you this enrollment."},
     {511, "Enrolling the token. This may take a minute."},
     {516, "The enrollment string on standard input is longer than 64 KiB; it was not read."},
+    {600, "The enrollment server could not be reached. Check the address and your network "
+          "connection."},
+    {601, "The enrollment server's certificate is not trusted."},
+    {602, "The enrollment server refused the user ID or password."},
+    {603, "The enrollment server gave an answer that could not be used."},
 };
 
 // Fills up to three %d placeholders in order; the texts hold no other conversions.

@@ -366,6 +366,7 @@ void AutoEnrollmentCredentials::enrollmentFinished(const EnrollmentOutcome& outc
   log.Number("result", outcome.result);
   SharedValues& shared = Shared();
   const bool withSoftPin = m_DialogType == D::AUTO_ENROLL_SOFT_PIN_CONFIRM;
+  shared.g_nEnrollmentFailure = outcome.failure;
   if (outcome.result == OV_OK) {
     shared.g_szPassword.clear();
     shared.g_szSoftPin.clear();

@@ -12,6 +12,7 @@
 #include "app/Strings.h"
 #include "app/Theme.h"
 #include "app/widgets/ButtonST.h"
+#include "frontend/EnrollmentFailure.h"
 
 namespace ov::app {
 
@@ -50,10 +51,15 @@ EnrollmentDialog::EnrollmentDialog(QObject* receiver, const QString& objectName)
 
 void EnrollmentDialog::showDescription() {
   SharedValues& shared = Shared();
-  m_text->setText(Str(shared.g_bShowEnrollmentChoiceText ? 147 : 189));
+  QString text = Str(shared.g_bShowEnrollmentChoiceText ? 147 : 189);
+  // A failure the library could tell the kind of says so first.
+  const int reason = frontend::EnrollmentFailureStringId(shared.g_nEnrollmentFailure);
+  if (!shared.g_bShowEnrollmentChoiceText && reason != 0) text = Str(reason) + ' ' + text;
+  m_text->setText(text);
   m_text->setAccessibleName(m_text->text());
   // The failure text is shown once.
   shared.g_bShowEnrollmentChoiceText = true;
+  shared.g_nEnrollmentFailure = 0;
 }
 
 void EnrollmentDialog::ShowChildDialog(bool show) {

@@ -76,6 +76,15 @@ enum OVStoreFault {
   OV_STORE_SECRET_REFUSED = 4      /* the user's secret is not a private file of the user's, or damaged */
 };
 
+/* What kind of failure ended the last automatic enrollment (OV_GetEnrollmentFailure). */
+enum OVEnrollmentFailure {
+  OV_ENROLL_FAILURE_UNKNOWN = 0,         /* no failure, or none of the kinds below */
+  OV_ENROLL_SERVER_NOT_REACHED = 1,      /* name not resolved, no connection, proxy, time-out */
+  OV_ENROLL_CERTIFICATE_NOT_TRUSTED = 2, /* the certificate or host name failed the check */
+  OV_ENROLL_CREDENTIALS_REFUSED = 3,     /* the server refused the user ID or password */
+  OV_ENROLL_SERVER_ANSWER_WRONG = 4      /* the server's answer could not be used */
+};
+
 /* Token states (m_nTokenState). */
 enum OVTokenState {
   INSTALLED_STATE = 1,   /* created, not activated */
@@ -199,6 +208,12 @@ OV_EXPORT int32_t OV_PerformAutoEnrollmentW(const wchar_t* url, const wchar_t* u
                                             const wchar_t* deviceName, int32_t timeOutSeconds,
                                             int32_t* softPinMinLength, int32_t* softPinMaxLength,
                                             int32_t* softPinComplexity);
+/* Why the last OV_PerformAutoEnrollment* call failed, as an OVEnrollmentFailure in *kind:
+ * OV_ENROLL_FAILURE_UNKNOWN after a success, before any call, or for a failure of none of the
+ * kinds (a refused URL or soft PIN, say). The result codes of the
+ * enrollment stay as they are; this only says more about OV_ERR_OPERATION_FAILED. Needs no
+ * initialisation. OV_OK; OV_ERR_INVALID_PARAM (kind null). */
+OV_EXPORT int32_t OV_GetEnrollmentFailure(int32_t* kind);
 
 /* Checks a PIN against the open token's PIN rules without setting it. OV_OK, OV_ERR_INVALID_PARAM,
  * OV_ERR_NO_INSTANCE, OV_ERR_PIN_NOT_SUPPORTED, OV_ERR_NOT_INITIALIZED, OV_ERR_OPERATION_FAILED. */

@@ -1,6 +1,7 @@
 #include "api/OVHelper.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "api/InputValidation.h"
@@ -16,6 +17,13 @@
 namespace ov {
 
 std::unique_ptr<OVHelper> g_pOVHelper;
+
+namespace {
+std::atomic<int32_t> g_enrollmentFailure{OV_ENROLL_FAILURE_UNKNOWN};
+}  // namespace
+
+int32_t LastEnrollmentFailure() noexcept { return g_enrollmentFailure.load(); }
+void SetEnrollmentFailure(int32_t kind) noexcept { g_enrollmentFailure.store(kind); }
 
 OVHelper::OVHelper() : m_pCriticalSection(std::make_unique<std::recursive_mutex>()) {}
 
@@ -180,7 +188,9 @@ int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char* url, const char* us
   if (softPinMaxLength != nullptr) *softPinMaxLength = manager.GetMaxSoftPinLength();
   if (softPinComplexity != nullptr) *softPinComplexity = manager.GetAlphanumericSoftPin();
   if (result != OV_OK) {
+    SetEnrollmentFailure(manager.GetFailure());
     log.Message("AutoEnrollManager::PerformAutoEnrollment fails");
+    log.Number("failure", manager.GetFailure());
     return log.Return(result);
   }
 
@@ -188,6 +198,7 @@ int32_t OVHelper::OVHelper_PerformAutoEnrollment(const char* url, const char* us
   // (multi-host, say) ends the operation with the token exactly as it was.
   int32_t applied = m_OVEngine->ValidateAndSavePolicy(manager.GetPolicyString());
   if (applied != OV_OK) {
+    SetEnrollmentFailure(OV_ENROLL_SERVER_ANSWER_WRONG);
     log.Message("OVEngine::SetPolicy fails");
     return log.Return(applied);
   }

@@ -95,4 +95,9 @@ class OVHelper {
 // The library object: created by OV_Initialize, destroyed by OV_Finalize. Only those two change it.
 extern std::unique_ptr<OVHelper> g_pOVHelper;
 
+// The OVEnrollmentFailure of the last automatic enrollment that ran (0 after success). It lives
+// outside the library object, so it can be read without the library lock and after OV_Finalize.
+int32_t LastEnrollmentFailure() noexcept;
+void SetEnrollmentFailure(int32_t kind) noexcept;
+
 }  // namespace ov

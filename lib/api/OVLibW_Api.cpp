@@ -61,6 +61,7 @@ int32_t OV_PerformAutoEnrollmentW(const wchar_t* url, const wchar_t* userId,
                                   int32_t* softPinMinLength, int32_t* softPinMaxLength,
                                   int32_t* softPinComplexity) {
   LogScope log("OV_PerformAutoEnrollmentW");
+  SetEnrollmentFailure(OV_ENROLL_FAILURE_UNKNOWN);
   log.Wide("url", url);
   log.Wide("userId", userId);
   log.Wide("deviceName", deviceName);

@@ -154,6 +154,14 @@ int32_t OV_GetStoreProblemA(char* path, int32_t* pathLength, int32_t* fault) {
   }));
 }
 
+int32_t OV_GetEnrollmentFailure(int32_t* kind) {
+  LogScope log("OV_GetEnrollmentFailure");
+  if (kind == nullptr) return log.Return(OV_ERR_INVALID_PARAM);
+  *kind = LastEnrollmentFailure();
+  log.Number("kind", *kind);
+  return log.Return(OV_OK);
+}
+
 int32_t OV_CreateInstanceA(const char* tokenName, int32_t reserved) {
   LogScope log("OV_CreateInstanceA");
   log.Text("tokenName", tokenName);
@@ -184,6 +192,7 @@ int32_t OV_PerformAutoEnrollmentA(const char* url, const char* userId, const cha
                                   int32_t timeOutSeconds, int32_t* softPinMinLength,
                                   int32_t* softPinMaxLength, int32_t* softPinComplexity) {
   LogScope log("OV_PerformAutoEnrollmentA");
+  SetEnrollmentFailure(OV_ENROLL_FAILURE_UNKNOWN);
   log.Text("url", url);
   log.Text("userId", userId);
   log.Text("deviceName", deviceName);

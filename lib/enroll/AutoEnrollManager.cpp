@@ -76,28 +76,9 @@ std::int32_t AutoEnrollManager::PerformAutoEnrollment() {
   log.Text("URL", m_szURL);
   log.Text("UserID", m_szUserID);
   log.Number("TimeOut", m_nTimeOut);
+  m_failure = OV_ENROLL_FAILURE_UNKNOWN;
   try {
-    std::int32_t result = LaunchClientHelloRequest();
-    if (result != OV_OK) {
-      log.Message("LaunchClientHelloRequest failure");
-      return log.Return(result);
-    }
-    result = ProcessServerHelloResponse();
-    if (result != OV_OK) {
-      log.Message("ProcessServerHelloResponse failure");
-      return log.Return(result);
-    }
-    result = LaunchClientNonceRequest();
-    if (result != OV_OK) {
-      log.Message("LaunchClientNonceRequest failure");
-      return log.Return(result);
-    }
-    result = ProcessServerFinishedResponse();
-    if (result != OV_OK) {
-      log.Message("ProcessServerFinishedResponse failure");
-      return log.Return(result);
-    }
-    return log.Return(OV_OK);
+    return log.Return(RunExchange(log));
   } catch (const OVException& e) {
     log.Message(e.GetErrorString().c_str());
   } catch (const std::exception& e) {
@@ -107,6 +88,46 @@ std::int32_t AutoEnrollManager::PerformAutoEnrollment() {
   m_tokenKey.Wipe();
   m_serialNumber.clear();
   return log.Return(OV_ERR_OPERATION_FAILED);
+}
+
+std::int32_t AutoEnrollManager::RunExchange(LogScope& log) {
+  std::int32_t result = LaunchClientHelloRequest();
+  if (result != OV_OK) {
+    log.Message("LaunchClientHelloRequest failure");
+    return result;
+  }
+  result = ProcessServerHelloResponse();
+  if (result != OV_OK) {
+    log.Message("ProcessServerHelloResponse failure");
+    return ResponseRefused(result);
+  }
+  result = LaunchClientNonceRequest();
+  if (result != OV_OK) {
+    log.Message("LaunchClientNonceRequest failure");
+    return result;
+  }
+  result = ProcessServerFinishedResponse();
+  if (result != OV_OK) {
+    log.Message("ProcessServerFinishedResponse failure");
+    return ResponseRefused(result);
+  }
+  return OV_OK;
+}
+
+std::int32_t AutoEnrollManager::SendFailed() {
+  m_failure = m_http.GetFailure();
+  return OV_ERR_OPERATION_FAILED;
+}
+
+std::int32_t AutoEnrollManager::ResponseRefused(std::int32_t result) {
+  // A reply that arrived and was not accepted is the server's doing; its status tells whether it
+  // was the user ID or password it refused.
+  m_failure = OV_ENROLL_SERVER_ANSWER_WRONG;
+  if (const auto* data = dynamic_cast<const DSKPPData*>(m_current.get());
+      data != nullptr && data->RefusesCredentials()) {
+    m_failure = OV_ENROLL_CREDENTIALS_REFUSED;
+  }
+  return result;
 }
 
 std::int32_t AutoEnrollManager::LaunchClientHelloRequest() {
@@ -125,7 +146,7 @@ std::int32_t AutoEnrollManager::LaunchClientHelloRequest() {
   result = m_http.HttpConnect();
   if (result != OV_OK) return log.Return(result);
   m_http.SetBody(m_clientHello.view());
-  if (m_http.HttpSendMessage() != OV_OK) return log.Return(OV_ERR_OPERATION_FAILED);
+  if (m_http.HttpSendMessage() != OV_OK) return log.Return(SendFailed());
   m_serverHello = m_http.GetBody();
   return log.Return(OV_OK);
 }
@@ -181,7 +202,7 @@ std::int32_t AutoEnrollManager::LaunchClientNonceRequest() {
   m_http.SetBody(m_clientNonce.view());
   if (m_http.HttpSendMessage() != OV_OK) {
     log.Message("HttpRequest::HttpSendMessage fails");
-    return log.Return(OV_ERR_OPERATION_FAILED);
+    return log.Return(SendFailed());
   }
   m_serverFinished = m_http.GetBody();
   m_http.HttpDisconnect();

@@ -13,6 +13,10 @@
 // failure: transport, certificate, headers, message, status, MAC); 7503 (the server wants a soft
 // PIN and none was given); 7504 (a soft PIN was given and the server wants none).
 //
+// After a failure, GetFailure() says what kind it was (an OVEnrollmentFailure): the server not
+// reached, its certificate not trusted, the credentials refused (the server's status says so) or
+// an answer that could not be used; 0 for failures of the client's own (URL, soft PIN).
+//
 // The caller's texts are not copied (they must outlive the run), except the device name.
 #pragma once
 
@@ -30,6 +34,7 @@ class DSKPPCore;
 class DSKPPClientCore;
 class IDSKPPData;
 class DSKPPData;
+class LogScope;
 
 class AutoEnrollManager {
  public:
@@ -61,10 +66,16 @@ class AutoEnrollManager {
   const SecureString& GetTokenKey() const noexcept { return m_tokenKey; }
   const std::string& GetSerialNumber() const noexcept { return m_serialNumber; }
 
+  // What kind of failure ended the run; 0 after success.
+  std::int32_t GetFailure() const noexcept { return m_failure; }
+
   // "major.minor" of the running system, the device version the ClientHello carries.
   static std::string DeviceVersion();
 
  private:
+  std::int32_t RunExchange(LogScope& log);
+  std::int32_t SendFailed();
+  std::int32_t ResponseRefused(std::int32_t result);
   std::int32_t LaunchClientHelloRequest();
   std::int32_t ProcessServerHelloResponse();
   std::int32_t LaunchClientNonceRequest();
@@ -81,6 +92,7 @@ class AutoEnrollManager {
   std::int32_t SetAutoEnrollRequest(const DSKPPData& record, SecureString& text);
 
   bool m_bCoreCreated = false;
+  std::int32_t m_failure = 0;
   std::int32_t m_nTimeOut;
   std::int32_t m_nMinSoftPinLength = 0;
   std::int32_t m_nMaxSoftPinLength = 0;

@@ -44,6 +44,10 @@ inline constexpr std::string_view kStatusContinue = "Continue";
 inline constexpr std::string_view kStatusSuccess = "Success";
 inline constexpr std::string_view kStatusAbort = "Abort";
 inline constexpr std::string_view kStatusExpired = "ProvisioningPeriodExpired";
+// The statuses a server answers when it does not accept the user ID and password (the
+// authentication data) or does not let that user enroll.
+inline constexpr std::string_view kStatusAuthenticationInvalid = "AuthenticationDataInvalid";
+inline constexpr std::string_view kStatusAccessDenied = "AccessDenied";
 inline constexpr std::string_view kExpiredText = "Enrollment expired";
 
 // The soft-PIN rule a server may ask for: lengths are capped at 16 and a minimum below 3 is
@@ -81,6 +85,9 @@ class DSKPPData : public IDSKPPData {
 
   std::string_view GetMessageType() const override { return {}; }
   bool IsStatusOk() const override { return false; }
+  bool RefusesCredentials() const {
+    return status == dskpp::kStatusAuthenticationInvalid || status == dskpp::kStatusAccessDenied;
+  }
 };
 
 class DSKPPClientHelloData final : public DSKPPData {

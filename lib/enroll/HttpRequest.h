@@ -64,6 +64,10 @@ class HttpRequest {
   // rejected certificate and a time-out). The response's headers replace the stored ones only on
   // success.
   std::int32_t HttpSendMessage();
+  // Why the last HttpSendMessage failed, as an OVEnrollmentFailure: the server not reached, its
+  // certificate refused, or a reply that broke off or was too long; 0 for anything else (and
+  // after success).
+  std::int32_t GetFailure() const noexcept { return m_failure; }
   // The response body of the last exchange. Each piece of the body counts up to its first NUL.
   std::string GetBody() const { return m_responseBody; }
   // Closes the connection and the session.
@@ -107,6 +111,7 @@ class HttpRequest {
   std::optional<std::string> m_pragma;
   std::uint32_t m_dwTimeOut = kDefaultTimeOutMs;
   bool m_bSecure = true;
+  std::int32_t m_failure = 0;
 };
 
 }  // namespace ov

@@ -59,6 +59,31 @@ std::string CurlProxyOf(std::string_view proxy) {
   return {};
 }
 
+// What a failed transfer says about the server, as an OVEnrollmentFailure.
+std::int32_t FailureOf(CURLcode code, bool bodyTooLong) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+      return OV_ENROLL_SERVER_NOT_REACHED;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CACERT_BADFILE:
+      return OV_ENROLL_CERTIFICATE_NOT_TRUSTED;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_PARTIAL_FILE:
+      return OV_ENROLL_SERVER_ANSWER_WRONG;
+    case CURLE_WRITE_ERROR:
+      return bodyTooLong ? OV_ENROLL_SERVER_ANSWER_WRONG : OV_ENROLL_FAILURE_UNKNOWN;
+    default:
+      return OV_ENROLL_FAILURE_UNKNOWN;
+  }
+}
+
 }  // namespace
 
 // The open session: the functions of the stack it was opened with, the libcurl handle that keeps
@@ -298,6 +323,7 @@ bool HttpRequest::HttpSendRequest() {
     log.Number("error", static_cast<std::int32_t>(code));
     log.Text("text", text);
     if (m_session->bodyTooLong) log.Message("Response body too long");
+    m_failure = FailureOf(code, m_session->bodyTooLong);
     if (code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CONNECT_ERROR ||
         code == CURLE_SSL_CACERT_BADFILE || code == CURLE_SSL_CERTPROBLEM) {
       SecureFailureCallback(static_cast<int>(code), text);
@@ -318,6 +344,7 @@ void HttpRequest::SecureFailureCallback(int code, const char* text) {
 
 std::int32_t HttpRequest::HttpSendMessage() {
   LogScope log("HttpRequest::HttpSendMessage");
+  m_failure = OV_ENROLL_FAILURE_UNKNOWN;
   const bool ok = HttpOpenRequest() && HttpAddRequestHeaders() && HttpSendRequest();
   if (!ok) {
     m_responseBody.clear();

@@ -17,10 +17,13 @@ int main(void) {
   OVTokenInfoA info;
   OVTokenInfoW winfo;
   int32_t count = 0;
+  int32_t kind = -1;
   memset(&info, 0, sizeof info);
   memset(&winfo, 0, sizeof winfo);
 
   expect(OV_ReleaseInstance(), OV_ERR_NOT_INITIALIZED, "OV_ReleaseInstance before init");
+  expect(OV_GetEnrollmentFailure(&kind), OV_OK, "OV_GetEnrollmentFailure before init");
+  expect(kind, OV_ENROLL_FAILURE_UNKNOWN, "failure kind before any enrollment");
   expect(OV_InitializeA("C test", 1), OV_ERR_INVALID_PARAM, "OV_InitializeA reserved 1");
   expect(OV_InitializeW(L"C test", 0), OV_OK, "OV_InitializeW");
   expect(OV_GetTokenInfoA(&info), OV_ERR_NO_INSTANCE, "OV_GetTokenInfoA");

@@ -306,7 +306,7 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     enter("Abc1", "firstEdit");
     waitForWorker();
     QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
-    QCOMPARE(text("text"), Str(189));
+    QCOMPARE(text("text"), Str(603) + ' ' + Str(189));
     QCOMPARE(tokenState("Kelsa Orvanti"), int32_t{INSTALLED_STATE});
     QVERIFY(exits.isEmpty());
   }
@@ -314,14 +314,16 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
   void failedEnrollmentShowsItsTextOnceAndChangesNothing_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("password");
-    QTest::newRow("wrong password") << QStringList{} << "wrong";
+    QTest::addColumn<int>("reason");  // the string that names the kind of failure
+    QTest::newRow("wrong password") << QStringList{} << "wrong" << 602;
     QTest::newRow("untrusted certificate")
-        << QStringList{"--certificate", "untrusted"} << "pw-dave";
-    QTest::newRow("server fault") << QStringList{"--misbehave", "wrong-mac"} << "pw-dave";
+        << QStringList{"--certificate", "untrusted"} << "pw-dave" << 601;
+    QTest::newRow("server fault") << QStringList{"--misbehave", "wrong-mac"} << "pw-dave" << 603;
   }
   void failedEnrollmentShowsItsTextOnceAndChangesNothing() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, password);
+    QFETCH(int, reason);
     std::vector<std::string> switches;
     for (const QString& a : arguments) switches.push_back(a.toStdString());
     const auto server = startServer(switches);
@@ -336,7 +338,7 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
     confirmServer(*server, "dave");
     waitForWorker();
     QCOMPARE(window->activeScreenCode(), Continue::kEnrollmentMethod);
-    QCOMPARE(text("text"), Str(189));
+    QCOMPARE(text("text"), Str(reason) + ' ' + Str(189));
     QCOMPARE(tokenState("Kelsa Orvanti"), int32_t{INSTALLED_STATE});
     QCOMPARE(CountTokens(), 1);
     QVERIFY(exits.isEmpty());

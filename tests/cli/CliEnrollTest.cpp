@@ -111,6 +111,7 @@ TEST_F(CliEnrollTest, FailureLeavesNoTokenBehind) {
       {"enroll", "Work", "--url", server->Url(), "--user", "alice", "--password-stdin"}, "wrong-one\n");
   EXPECT_EQ(wrong.exitCode, 10);
   EXPECT_EQ(wrong.err,
+            "The enrollment server refused the user ID or password. "
             "Auto Enrollment failed. Try again, or contact your administrator for help. You can "
             "also try Manual Enrollment.\n");
   EXPECT_EQ(cli.Run({"list", "--json"}).out, "[]\n");

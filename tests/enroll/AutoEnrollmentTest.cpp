@@ -263,6 +263,30 @@ TEST_F(AutoEnrollment, SoftPinTheServerDoesNotAskForIsRefused) {
   EXPECT_EQ(TokenFile("Token"), before);
 }
 
+// The failure's kind belongs to the last call: a success, or a call refused before any exchange,
+// forgets the one before.
+TEST_F(AutoEnrollment, FailureKindIsForgottenByTheNextCall) {
+  const auto server = Start();
+  ASSERT_TRUE(server->Ok()) << server->Error();
+  ASSERT_EQ(OV_CreateInstanceA("Token", 0), OV_OK);
+  int32_t kind = -1;
+  for (const bool refuse : {false, true}) {
+    ASSERT_EQ(Enroll(server->Url(), "dave", "wrong").result, OV_ERR_OPERATION_FAILED);
+    ASSERT_EQ(OV_GetEnrollmentFailure(&kind), OV_OK);
+    ASSERT_EQ(kind, OV_ENROLL_CREDENTIALS_REFUSED);
+    const int32_t result = refuse ? Enroll("ftp://127.0.0.1/dskpp", "dave", "password1").result
+                                  : Enroll(server->Url(), "dave", "password1").result;
+    EXPECT_EQ(result, refuse ? OV_ERR_INVALID_PARAM : OV_OK);
+    EXPECT_EQ(OV_GetEnrollmentFailure(&kind), OV_OK);
+    EXPECT_EQ(kind, OV_ENROLL_FAILURE_UNKNOWN)
+        << (refuse ? "after a refused call" : "after success");
+    if (!refuse) {
+      ASSERT_EQ(OV_ResetToken(), OV_OK);
+    }
+  }
+  EXPECT_EQ(OV_GetEnrollmentFailure(nullptr), OV_ERR_INVALID_PARAM);
+}
+
 TEST_F(AutoEnrollment, NeedsAnOpenToken) {
   EXPECT_EQ(Enroll("https://127.0.0.1:9/dskpp", "dave", "password1").result, OV_ERR_NO_INSTANCE);
 }
@@ -390,15 +414,25 @@ struct Failure {
   const char* name;
   std::vector<std::string> arguments;  // the server's switches
   int32_t expected;
+  int32_t kind;  // what OV_GetEnrollmentFailure says afterwards
   const char* user = "dave";
   const char* password = "password1";
   const wchar_t* softPin = nullptr;
   Outcome rule = {0, 0, 0, 0};
   int32_t timeOutSeconds = 20;
   const char* path = "dskpp";
+  const char* origin = nullptr;  // in place of the server's
 };
 
 void PrintTo(const Failure& f, std::ostream* os) { *os << f.name; }
+
+// The kinds of failure, short for the table below.
+constexpr int32_t kUnknown = OV_ENROLL_FAILURE_UNKNOWN;
+constexpr int32_t kNotReached = OV_ENROLL_SERVER_NOT_REACHED;
+constexpr int32_t kCertificate = OV_ENROLL_CERTIFICATE_NOT_TRUSTED;
+constexpr int32_t kRefused = OV_ENROLL_CREDENTIALS_REFUSED;
+constexpr int32_t kWrongAnswer = OV_ENROLL_SERVER_ANSWER_WRONG;
+constexpr int32_t kFailed = OV_ERR_OPERATION_FAILED;
 
 class FailedEnrollment : public AutoEnrollment, public ::testing::WithParamInterface<Failure> {};
 
@@ -408,8 +442,12 @@ TEST_P(FailedEnrollment, EndsWithItsCodeAndLeavesTheTokenAsItWas) {
   ASSERT_TRUE(server->Ok()) << server->Error();
   ASSERT_EQ(OV_CreateInstanceA("Token", 0), OV_OK);
   const std::string before = TokenFile("Token");
-  const std::string url = f.path != nullptr ? server->Url(f.path) : server->Origin();
+  std::string url = f.origin != nullptr ? f.origin : server->Origin();
+  if (f.path != nullptr) url += "/" + std::string(f.path);
   EXPECT_EQ(Enroll(url, f.user, f.password, f.softPin, f.rule, f.timeOutSeconds).result, f.expected);
+  int32_t kind = -1;
+  EXPECT_EQ(OV_GetEnrollmentFailure(&kind), OV_OK);
+  EXPECT_EQ(kind, f.kind);
   EXPECT_TRUE(TokenFile("Token") == before) << "the token file changed";
   EXPECT_EQ(Info().state, INSTALLED_STATE);
 }
@@ -417,33 +455,38 @@ TEST_P(FailedEnrollment, EndsWithItsCodeAndLeavesTheTokenAsItWas) {
 INSTANTIATE_TEST_SUITE_P(
     Causes, FailedEnrollment,
     ::testing::Values(
-        Failure{"content_type_with_parameter", {"--misbehave", "content-type-param"}, OV_ERR_OPERATION_FAILED},
-        Failure{"no_pragma", {"--misbehave", "no-pragma"}, OV_ERR_OPERATION_FAILED},
-        Failure{"status_abort", {"--misbehave", "abort"}, OV_ERR_OPERATION_FAILED},
-        Failure{"status_period_expired", {"--misbehave", "expired"}, OV_ERR_OPERATION_FAILED},
-        Failure{"wrong_mac", {"--misbehave", "wrong-mac"}, OV_ERR_OPERATION_FAILED},
-        Failure{"mac_over_other_client_hello", {"--misbehave", "mac-blank"}, OV_ERR_OPERATION_FAILED},
-        Failure{"mac_with_line_break", {"--misbehave", "mac-line-breaks"}, OV_ERR_OPERATION_FAILED},
-        Failure{"reply_past_the_size_limit", {"--misbehave", "huge-reply"}, OV_ERR_OPERATION_FAILED},
+        Failure{"content_type_with_parameter", {"--misbehave", "content-type-param"}, kFailed, kWrongAnswer},
+        Failure{"no_pragma", {"--misbehave", "no-pragma"}, kFailed, kWrongAnswer},
+        Failure{"status_abort", {"--misbehave", "abort"}, kFailed, kWrongAnswer},
+        Failure{"status_period_expired", {"--misbehave", "expired"}, kFailed, kWrongAnswer},
+        Failure{"wrong_mac", {"--misbehave", "wrong-mac"}, kFailed, kWrongAnswer},
+        Failure{"mac_over_other_client_hello", {"--misbehave", "mac-blank"}, kFailed, kWrongAnswer},
+        Failure{"mac_with_line_break", {"--misbehave", "mac-line-breaks"}, kFailed, kWrongAnswer},
+        Failure{"reply_past_the_size_limit", {"--misbehave", "huge-reply"}, kFailed, kWrongAnswer},
         Failure{"server_finished_without_policy", {"--misbehave", "no-policy"},
-                OV_ERR_OPERATION_FAILED},
+                kFailed, kWrongAnswer},
         Failure{"server_finished_for_other_session", {"--misbehave", "other-session"},
-                OV_ERR_OPERATION_FAILED},
-        Failure{"slow_server_hello", {"--misbehave", "slow-hello", "--delay", "3"}, OV_ERR_OPERATION_FAILED,
+                kFailed, kWrongAnswer},
+        Failure{"slow_server_hello", {"--misbehave", "slow-hello", "--delay", "3"}, kFailed, kNotReached,
                 "dave", "password1", nullptr, {0, 0, 0, 0}, 1},
         Failure{"slow_server_finished", {"--misbehave", "slow-finished", "--delay", "3"},
-                OV_ERR_OPERATION_FAILED, "dave", "password1", nullptr, {0, 0, 0, 0}, 1},
-        Failure{"certificate_for_other_host", {"--certificate", "wrong-host"}, OV_ERR_OPERATION_FAILED},
-        Failure{"expired_certificate", {"--certificate", "expired"}, OV_ERR_OPERATION_FAILED},
-        Failure{"untrusted_certificate", {"--certificate", "untrusted"}, OV_ERR_OPERATION_FAILED},
-        Failure{"wrong_password", {}, OV_ERR_OPERATION_FAILED, "dave", "Password1"},
-        Failure{"multi_host_policy", {}, OV_ERR_INVALID_PARAM, "mallory", "password3"},
-        Failure{"url_without_path", {}, OV_ERR_INVALID_PARAM, "dave", "password1", nullptr,
+                kFailed, kNotReached, "dave", "password1", nullptr, {0, 0, 0, 0}, 1},
+        Failure{"certificate_for_other_host", {"--certificate", "wrong-host"}, kFailed, kCertificate},
+        Failure{"expired_certificate", {"--certificate", "expired"}, kFailed, kCertificate},
+        Failure{"untrusted_certificate", {"--certificate", "untrusted"}, kFailed, kCertificate},
+        Failure{"wrong_password", {}, kFailed, kRefused, "dave", "Password1"},
+        Failure{"unknown_user", {}, kFailed, kRefused, "nobody", "password1"},
+        Failure{.name = "closed_port", .arguments = {}, .expected = OV_ERR_OPERATION_FAILED,
+                .kind = kNotReached, .origin = "https://127.0.0.1:9"},
+        Failure{.name = "unknown_host", .arguments = {}, .expected = OV_ERR_OPERATION_FAILED,
+                .kind = kNotReached, .origin = "https://no-such-host.invalid"},
+        Failure{"multi_host_policy", {}, OV_ERR_INVALID_PARAM, kWrongAnswer, "mallory", "password3"},
+        Failure{"url_without_path", {}, OV_ERR_INVALID_PARAM, kUnknown, "dave", "password1", nullptr,
                 {0, 0, 0, 0}, 20, nullptr},
         // The caller's own rule lets these through; the server's does not.
-        Failure{"soft_pin_longer_than_the_rule", {}, OV_ERR_INVALID_PARAM, "bob", "pa&ss<word>",
+        Failure{"soft_pin_longer_than_the_rule", {}, OV_ERR_INVALID_PARAM, kUnknown, "bob", "pa&ss<word>",
                 L"Abcd12345", {0, 0, -1, 1}},
-        Failure{"soft_pin_without_mixed_case", {}, OV_ERR_INVALID_PARAM, "bob", "pa&ss<word>",
+        Failure{"soft_pin_without_mixed_case", {}, OV_ERR_INVALID_PARAM, kUnknown, "bob", "pa&ss<word>",
                 L"abcd1", {0, 4, 8, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 

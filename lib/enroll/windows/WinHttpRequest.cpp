@@ -269,6 +269,30 @@ bool ServerIsTrusted(HINTERNET request, HCERTCHAINENGINE extraEngine, const std:
   return false;
 }
 
+// What a failed WinHTTP call says about the server, as an OVEnrollmentFailure.
+std::int32_t FailureOf(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:  // a reply's time-out, as some WinHTTP implementations pass it through
+      return OV_ENROLL_SERVER_NOT_REACHED;
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+      return OV_ENROLL_CERTIFICATE_NOT_TRUSTED;
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+      return OV_ENROLL_SERVER_ANSWER_WRONG;
+    default:
+      return OV_ENROLL_FAILURE_UNKNOWN;
+  }
+}
+
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR, DWORD status, LPVOID information, DWORD length) {
   if (status != WINHTTP_CALLBACK_STATUS_SECURE_FAILURE) return;
   LogScope log("HttpRequest::SecureFailureCallback");
@@ -481,8 +505,10 @@ bool HttpRequest::HttpSendRequest() {
   const DWORD length = static_cast<DWORD>(m_requestBody.size());
   if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                           length, 0)) {
+    const DWORD error = GetLastError();
+    m_failure = FailureOf(error);
     log.Message("WinHttpSendRequest failed");
-    log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+    log.Number("GetLastError", static_cast<int32_t>(error));
     return false;
   }
   // WinHTTP let an unknown root through only when there is a CA file (HttpOpenRequest).
@@ -491,6 +517,7 @@ bool HttpRequest::HttpSendRequest() {
                        NarrowToWide(m_serverName))) {
     // Reported the way WinHTTP reports a root it does not know.
     SecureFailureCallback(WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, nullptr);
+    m_failure = OV_ENROLL_CERTIFICATE_NOT_TRUSTED;
     log.Message("WinHttpSendRequest failed");
     log.Number("GetLastError", static_cast<int32_t>(ERROR_WINHTTP_SECURE_FAILURE));
     return false;
@@ -499,8 +526,10 @@ bool HttpRequest::HttpSendRequest() {
     DWORD written = 0;
     if (!WinHttpWriteData(request, m_requestBody.data() + sent, length - sent, &written) ||
         written == 0) {
+      const DWORD error = GetLastError();
+      m_failure = FailureOf(error);
       log.Message("WinHttpWriteData failed");
-      log.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+      log.Number("GetLastError", static_cast<int32_t>(error));
       return false;
     }
     sent += written;
@@ -508,28 +537,35 @@ bool HttpRequest::HttpSendRequest() {
   // HttpReceiveResponse: the body read piece by piece; of each piece only the text before a NUL.
   LogScope receive("HttpRequest::HttpReceiveResponse");
   if (!WinHttpReceiveResponse(request, nullptr)) {
+    const DWORD error = GetLastError();
+    m_failure = FailureOf(error);
     receive.Message("WinHttpReceiveResponse failed");
-    receive.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+    receive.Number("GetLastError", static_cast<int32_t>(error));
     return false;
   }
   std::string body;
   for (;;) {
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available)) {
+      const DWORD error = GetLastError();
+      m_failure = FailureOf(error);
       receive.Message("WinHttpQueryDataAvailable failed");
-      receive.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+      receive.Number("GetLastError", static_cast<int32_t>(error));
       return false;
     }
     if (available == 0) break;
     if (body.size() + available > kMaxResponseBody) {
+      m_failure = OV_ENROLL_SERVER_ANSWER_WRONG;
       receive.Message("Response body too long");
       return false;
     }
     std::vector<char> piece(available + 1, '\0');
     DWORD read = 0;
     if (!WinHttpReadData(request, piece.data(), available, &read)) {
+      const DWORD error = GetLastError();
+      m_failure = FailureOf(error);
       receive.Message("WinHttpReadData failed");
-      receive.Number("GetLastError", static_cast<int32_t>(GetLastError()));
+      receive.Number("GetLastError", static_cast<int32_t>(error));
       return false;
     }
     body.append(piece.data(), strnlen(piece.data(), read));
@@ -570,6 +606,7 @@ std::optional<std::string> QueryHeader(HINTERNET request, DWORD level) {
 
 std::int32_t HttpRequest::HttpSendMessage() {
   LogScope log("HttpRequest::HttpSendMessage");
+  m_failure = OV_ENROLL_FAILURE_UNKNOWN;
   const bool ok = HttpOpenRequest() && HttpAddRequestHeaders() && HttpSendRequest();
   if (ok) {
     HINTERNET request = m_session->request.get();
