@@ -60,6 +60,9 @@ TEST(DisplayTextTest, EscapesWhatIsNotPlainlyPrintable) {
 // Each refusal names its path, escaped as names are, and the mend for a writable folder is a
 // command that survives a quote in the path.
 TEST(StoreProblemTest, NamesThePathAndTheMend) {
+#ifdef _WIN32
+  GTEST_SKIP() << "store folders are not judged on Windows, and the mends are POSIX shell commands";
+#endif
   struct Case {
     int32_t code;
     int32_t fault;
