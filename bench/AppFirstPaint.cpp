@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "app/MainWindow.h"
-#include "app/OrvantiApp.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/OrvantiApp.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/MainWindow.h"
-#include "app/Navigation.h"
-#include "app/screens/TokenListDialog.h"
-#include "app/widgets/CustomListCtrl.h"
-#include "app/widgets/DualDialogWrapper.h"
+#include "app/qt/MainWindow.h"
+#include "app/core/Navigation.h"
+#include "app/qt/screens/TokenListDialog.h"
+#include "app/qt/widgets/CustomListCtrl.h"
+#include "app/qt/widgets/DualDialogWrapper.h"
 #include "tests/app/AppTestSupport.h"
 
 namespace {

@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindow.h"
-#include "app/MessageBoxes.h"
-#include "app/Navigation.h"
-#include "app/SharedValues.h"
-#include "app/screens/TokenListDialog.h"
-#include "app/widgets/CustomListCtrl.h"
-#include "app/widgets/DualDialogWrapper.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/MessageBoxes.h"
+#include "app/qt/NavigationEvent.h"
+#include "app/core/SharedValues.h"
+#include "app/qt/screens/TokenListDialog.h"
+#include "app/qt/widgets/CustomListCtrl.h"
+#include "app/qt/widgets/DualDialogWrapper.h"
 #include "ov/ov_api.h"
 #include "support/PasscodeReference.h"
+#include "tests/app/core/CoreTestSupport.h"
 #include "support/StorageEnvironment.h"
 #include "support/TestEnvironment.h"
 
@@ -52,43 +53,6 @@ class AppEnvironment {
   int32_t initialized;
   QStringList boxes;  // texts of the message boxes shown (questions too), in order
 };
-
-// An activated token with `policy` (and `pin` when the policy asks for one); gives the OTP key
-// its activation code implies. The token is left closed.
-inline std::vector<uint8_t> MakeActivatedToken(const std::string& name, const std::string& policy,
-                                               const char* pin = nullptr) {
-  std::vector<uint8_t> key;
-  if (OV_CreateInstanceA(name.c_str(), 0) != OV_OK) return key;
-  char code[OV_ACTIVATION_CODE_SIZE] = {};
-  if (OV_GenerateActivationCodeA(policy.c_str(), code) == OV_OK) key = ActivationKey(code, policy);
-  if (pin != nullptr) OV_SetPinA(pin);
-  OV_ReleaseInstance();
-  return key;
-}
-
-// A token that was created and never activated.
-inline void MakeInstalledToken(const std::string& name) {
-  OV_CreateInstanceA(name.c_str(), 0);
-  OV_ReleaseInstance();
-}
-
-// The open token's state, or 0.
-inline int32_t OpenTokenState() {
-  OVTokenInfoA info{};
-  if (OV_GetTokenInfoA(&info) != OV_OK) return 0;
-  const int32_t state = info.m_nTokenState;
-  OV_FreeTokenInfoA(&info);
-  return state;
-}
-
-// The open token's next passcode through the public API, or "" when the library refuses.
-inline std::string NextPasscode() {
-  int32_t length = 0;
-  if (OV_GenerateOtpA(nullptr, 0, nullptr, &length) != OV_OK) return {};
-  std::vector<char> otp(static_cast<std::size_t>(length) + 1, '\0');
-  if (OV_GenerateOtpA(nullptr, 0, otp.data(), &length) != OV_OK) return {};
-  return otp.data();
-}
 
 // RFC 6287 with HMAC-SHA-256 for the suites the policies build: "OCRA-1:HOTP-SHA256-<d>:QN0<n>",
 // the numeric question as hexadecimal digits, left-aligned in 128 bytes.
@@ -178,14 +142,6 @@ class WindowDriver {
   std::unique_ptr<app::MainWindow> window;
   QList<int> exits;
 };
-
-inline const std::string kEventPolicy = Formulate({{"mode", 0}, {"pinlen", 0}, {"pwdlen", 8}});
-inline const std::string kTimePolicy =
-    Formulate({{"mode", 1}, {"pinlen", 0}, {"pwdlen", 6}, {"tstick", 30}});
-inline const std::string kPinPolicy =
-    Formulate({{"mode", 0}, {"pinlen", 4}, {"maxattacks", 0}, {"attackdelay", 2}});
-inline const std::string kChallengePolicy =
-    Formulate({{"mode", 2}, {"pinlen", 0}, {"challlen", 8}});
 
 }  // namespace ov::test
 

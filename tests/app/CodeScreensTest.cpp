@@ -12,11 +12,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/MainWindow.h"
-#include "app/MessageBoxes.h"
-#include "app/Navigation.h"
-#include "app/SecretClipboard.h"
-#include "app/Strings.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/MessageBoxes.h"
+#include "app/core/Navigation.h"
+#include "app/qt/SecretClipboard.h"
+#include "app/qt/Strings.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace ov::app;

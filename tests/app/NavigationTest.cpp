@@ -7,11 +7,11 @@
 #include <QTest>
 #include <memory>
 
-#include "app/MainWindow.h"
-#include "app/Navigation.h"
-#include "app/Strings.h"
-#include "app/screens/RHGenericChildDialog.h"
-#include "app/widgets/DualDialogWrapper.h"
+#include "app/qt/MainWindow.h"
+#include "app/core/Navigation.h"
+#include "app/qt/Strings.h"
+#include "app/qt/screens/RHGenericChildDialog.h"
+#include "app/qt/widgets/DualDialogWrapper.h"
 #include "support/TokenFixtures.h"
 #include "tests/app/AppTestSupport.h"
 

@@ -11,13 +11,13 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/MainWindow.h"
-#include "app/Navigation.h"
-#include "app/Strings.h"
-#include "app/screens/PinOperationDialog.h"
-#include "app/screens/TokenListDialog.h"
-#include "app/widgets/CustomListCtrl.h"
-#include "app/widgets/DualDialogWrapper.h"
+#include "app/qt/MainWindow.h"
+#include "app/core/Navigation.h"
+#include "app/qt/Strings.h"
+#include "app/qt/screens/PinOperationDialog.h"
+#include "app/qt/screens/TokenListDialog.h"
+#include "app/qt/widgets/CustomListCtrl.h"
+#include "app/qt/widgets/DualDialogWrapper.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace ov::app;
@@ -472,9 +472,9 @@ class PinScreensTest : public QObject, protected ov::test::WindowDriver {
       QCOMPARE(message(), Str(169));  // "https://" alone is no URL
       QCOMPARE(edit->text(), QStringLiteral("https://"));
     } else {
-      QCOMPARE(Shared().g_szEnrollmentUrl.toQString(),
+      QCOMPARE(ToQString(Shared().g_szEnrollmentUrl),
                QStringLiteral("https://enroll.example/dskpp"));
-      QCOMPARE(Shared().g_szPrefilledPassword.toQString(), QStringLiteral("s3cret"));
+      QCOMPARE(ToQString(Shared().g_szPrefilledPassword), QStringLiteral("s3cret"));
     }
   }
 
@@ -489,7 +489,7 @@ class PinScreensTest : public QObject, protected ov::test::WindowDriver {
     QCOMPARE(message(), Str(194));
     type(QString::fromStdString(ov::test::kEventPolicy));
     QCOMPARE(window->activeScreenCode(), Continue::kActivationCode);
-    QCOMPARE(visible<QLabel>("code")->text(), Shared().g_szActivationCode.toQString());
+    QCOMPARE(visible<QLabel>("code")->text(), ToQString(Shared().g_szActivationCode));
     QCOMPARE(visible<QLabel>("code")->text().size(), 23);
   }
 };

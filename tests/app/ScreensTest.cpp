@@ -10,15 +10,15 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/MainWindow.h"
-#include "app/Navigation.h"
-#include "app/SecretClipboard.h"
-#include "app/Strings.h"
-#include "app/screens/BlackPortionDialog.h"
-#include "app/screens/RHGenericChildDialog.h"
-#include "app/screens/TokenListDialog.h"
-#include "app/widgets/CustomListCtrl.h"
-#include "app/widgets/DualDialogWrapper.h"
+#include "app/qt/MainWindow.h"
+#include "app/core/Navigation.h"
+#include "app/qt/SecretClipboard.h"
+#include "app/qt/Strings.h"
+#include "app/qt/screens/BlackPortionDialog.h"
+#include "app/qt/screens/RHGenericChildDialog.h"
+#include "app/qt/screens/TokenListDialog.h"
+#include "app/qt/widgets/CustomListCtrl.h"
+#include "app/qt/widgets/DualDialogWrapper.h"
 #include "engine/PasscodeTime.h"
 #include "support/TokenFixtures.h"
 #include "tests/app/AppTestSupport.h"
@@ -157,7 +157,7 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     QVERIFY2(images().contains("Line\\x0aBreak"), qPrintable(images().keys().join("|")));
     choose("Line\\x0aBreak");
     QCOMPARE(window->activeScreenCode(), Continue::kInactiveToken);
-    QCOMPARE(Shared().g_szTokenName.toQString(), QStringLiteral("Line\nBreak"));
+    QCOMPARE(ToQString(Shared().g_szTokenName), QStringLiteral("Line\nBreak"));
     QCOMPARE(window->findChild<QLabel*>("titleLabel")->accessibleName(),
              QStringLiteral("Line\\x0aBreak"));
   }
@@ -176,7 +176,7 @@ class ScreensTest : public QObject, protected ov::test::WindowDriver {
     openWindow();
     choose(token);
     QCOMPARE(window->activeScreenCode(), screen);
-    QCOMPARE(Shared().g_szTokenName.toQString(), token);
+    QCOMPARE(ToQString(Shared().g_szTokenName), token);
     QCOMPARE(window->findChild<QLabel*>("titleLabel")->text(), token);
   }
 

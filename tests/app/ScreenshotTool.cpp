@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/MainWindow.h"
-#include "app/MessageBoxes.h"
-#include "app/Navigation.h"
-#include "app/SharedValues.h"
-#include "app/screens/TokenListDialog.h"
-#include "app/widgets/CustomListCtrl.h"
-#include "app/widgets/DualDialogWrapper.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/MessageBoxes.h"
+#include "app/core/Navigation.h"
+#include "app/core/SharedValues.h"
+#include "app/qt/screens/TokenListDialog.h"
+#include "app/qt/widgets/CustomListCtrl.h"
+#include "app/qt/widgets/DualDialogWrapper.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace ov::app;

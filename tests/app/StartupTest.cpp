@@ -14,12 +14,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/MainWindow.h"
-#include "app/Navigation.h"
-#include "app/OrvantiApp.h"
-#include "app/SingleInstance.h"
-#include "app/Strings.h"
-#include "app/TokenRecords.h"
+#include "app/qt/MainWindow.h"
+#include "app/core/Navigation.h"
+#include "app/qt/OrvantiApp.h"
+#include "app/qt/SingleInstance.h"
+#include "app/qt/Strings.h"
+#include "app/core/TokenRecords.h"
 #include "support/TokenFixtures.h"
 #include "tests/app/AppTestSupport.h"
 

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <fstream>
 
-#include "app/MainWindow.h"
-#include "app/Theme.h"
+#include "app/qt/MainWindow.h"
+#include "app/qt/Theme.h"
 #include "tests/app/AppTestSupport.h"
 
 using namespace ov::app;
