@@ -1,9 +1,10 @@
-// The side bar of icon buttons: information, add token or rename, change PIN, deactivate and
-// delete. Beside the token list (type 33) it offers information and a new token; beside the
-// passcode screen (34) everything for the open token; beside the inactive-token notice (51)
-// information, deactivate and delete.
+// The view of the side bar of icon buttons (BlackPortionModel decides which it offers and what
+// each does): information, add token or rename, change PIN, deactivate and delete.
 #pragma once
 
+#include <optional>
+
+#include "app/core/screens/BlackPortionModel.h"
 #include "app/qt/screens/RHGenericChildDialog.h"
 
 namespace ov::app {
@@ -28,16 +29,20 @@ class BlackPortionDialog : public RHGenericChildDialog {
   void OnBnClickedBlackDlgDeleteTokenBtn();
 
  protected:
-  void OnInitDialog() override;
-  void OnTimer(int id) override;
+  void refresh() override;
 
  private:
+  BlackPortionModel& model() const { return ModelOf<BlackPortionModel>(*this); }
+  ButtonST* buttonOf(BlackPortionModel::Control control) const;
+  // Runs a click through the model and draws its state.
+  void click(void (BlackPortionModel::*handler)());
+
   ButtonST* m_info;
   ButtonST* m_addOrRename;
   ButtonST* m_changePin;
   ButtonST* m_deactivate;
   ButtonST* m_delete;
-  bool m_hasSerial = false;
+  std::optional<BlackPortionModel::Icon> m_shownIcon;
 };
 
 }  // namespace ov::app

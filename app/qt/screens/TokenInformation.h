@@ -1,7 +1,8 @@
-// Application information (type 46) and, for the open token (47, or 52 from the inactive-token
-// screen), its mode, policy string and level, whether it has a PIN, and its serial number.
+// The view of the information screen (TokenInformationModel gathers the facts): the application's
+// version and, for the open token, its lines, each a caption and a value that can be selected.
 #pragma once
 
+#include "app/core/screens/TokenInformationModel.h"
 #include "app/qt/screens/RHGenericChildDialog.h"
 
 class QGridLayout;
@@ -20,17 +21,17 @@ class TokenInformation : public RHGenericChildDialog {
   void updateTokenData();
 
  protected:
-  void OnInitDialog() override;
-  void OnTimer(int id) override;
+  void refresh() override;
 
  private:
-  static constexpr int DialogType_TOKEN_INFO = 47;
+  using Line = TokenInformationModel::Line;
   struct Row {
     QLabel* label;
     QLabel* value;
     void setVisible(bool visible) const;
   };
-  Row addRow(QGridLayout* grid, int line, const char* name, int labelId);
+  Row addRow(QGridLayout* grid, int line, const char* name, Line fact);
+  const Row& row(Line line) const;
 
   QLabel* m_appTitle;
   QLabel* m_tokenTitle;
