@@ -222,8 +222,9 @@ void ActivationCodeModel::OnTimer(int id) {
       int32_t seconds = RemainingSeconds();
       // A new step began when the seconds left grew, or when more time passed since the passcode
       // than its step had left (a clock jump or a suspend can skip whole steps).
-      const bool newStep = seconds > m_nCounter ||
-                           sinceLastPasscode() >= static_cast<int64_t>(m_remainingAtPasscode) * 1000;
+      const bool newStep =
+          seconds > m_nCounter ||
+          sinceLastPasscode() >= static_cast<int64_t>(m_remainingAtPasscode) * 1000;
       if (newStep) {
         ShowOTP();
         seconds = RemainingSeconds();

@@ -99,8 +99,8 @@ class ActivationCodeModel : public ScreenModel {
   int m_nCounter = 0;
   bool m_timeBased = false;
   int m_timeStep = 0;
-  int m_remainingAtPasscode = 0;            // seconds its step had left when it was produced
-  std::optional<int64_t> m_passcodeAt;      // when the passcode on screen was produced
+  int m_remainingAtPasscode = 0;        // seconds its step had left when it was produced
+  std::optional<int64_t> m_passcodeAt;  // when the passcode on screen was produced
 };
 
 }  // namespace ov::app

@@ -72,9 +72,9 @@ void BlackPortionDialog::refresh() {
   if (m_shownIcon != state.addOrRenameIcon()) {
     m_shownIcon = state.addOrRenameIcon();
     const bool add = *m_shownIcon == BlackPortionModel::Icon::Add;
-    m_addOrRename->setSvgIcon(add ? QStringLiteral(":/icons/add.svg")
-                                  : QStringLiteral(":/icons/rename.svg"),
-                              Str(state.addOrRenameTooltip()));
+    m_addOrRename->setSvgIcon(
+        add ? QStringLiteral(":/icons/add.svg") : QStringLiteral(":/icons/rename.svg"),
+        Str(state.addOrRenameTooltip()));
   }
   if (ButtonST* focus = buttonOf(model().takeFocusRequest())) focus->setFocus();
 }

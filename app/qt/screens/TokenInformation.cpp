@@ -85,8 +85,8 @@ const TokenInformation::Row& TokenInformation::row(Line line) const {
 void TokenInformation::refresh() {
   const TokenInformationModel& state = ModelOf<TokenInformationModel>(*this);
   m_tokenTitle->setVisible(state.tokenTitleShown);
-  for (Line line : {Line::Version, Line::Mode, Line::Policy, Line::Level, Line::PinSet,
-                    Line::Serial}) {
+  for (Line line :
+       {Line::Version, Line::Mode, Line::Policy, Line::Level, Line::PinSet, Line::Serial}) {
     const TokenInformationModel::Fact& fact = state.fact(line);
     const Row& shown = row(line);
     const QString value = Str(fact.value);
