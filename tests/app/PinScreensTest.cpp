@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/qt/MainWindow.h"
 #include "app/core/Navigation.h"
+#include "app/qt/MainWindow.h"
 #include "app/qt/Strings.h"
 #include "app/qt/screens/PinOperationDialog.h"
 #include "app/qt/screens/TokenListDialog.h"

@@ -53,9 +53,9 @@ const Variant* FindVariant(int type) {
 constexpr std::wstring_view kHttps = L"https://";
 
 bool IsSpace(wchar_t c) {
-  return std::iswspace(static_cast<std::wint_t>(c)) != 0 || c == 0x85 || c == 0xA0 ||
-         c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
-         c == 0x202F || c == 0x205F || c == 0x3000;
+  return std::iswspace(static_cast<std::wint_t>(c)) != 0 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 std::wstring_view Trimmed(std::wstring_view text) {
@@ -63,9 +63,6 @@ std::wstring_view Trimmed(std::wstring_view text) {
   while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
   return text;
 }
-
-// UTF-8 of a secret text; the caller wipes it.
-std::string Narrow(std::wstring_view text) { return ToUtf8(text); }
 
 void Wipe(std::string& text) {
   frontend::WipeBytes(text.data(), text.size());
@@ -85,8 +82,6 @@ bool IsEnrollmentString(const std::string& text) {
   if (padded) Wipe(*padded);
   return ok;
 }
-
-std::size_t Length(std::wstring_view text) { return text.size(); }
 
 struct AttemptFacts {
   int badPins = 0;
@@ -237,7 +232,7 @@ void PinOperationModel::OnInitDialog() {
 bool PinOperationModel::OfferClipboard(std::wstring_view text) {
   if (!m_wantsClipboard) return false;
   m_wantsClipboard = false;
-  std::string narrow = Narrow(Trimmed(text));
+  std::string narrow = ToUtf8(Trimmed(text));
   // Only an enrollment string is taken (and removed, since it may carry a passphrase).
   const bool taken = !narrow.empty() && IsEnrollmentString(narrow);
   if (taken) {
@@ -426,7 +421,7 @@ void PinOperationModel::continueWithNewPin(std::wstring_view text) {
   }
   SecretText pin;
   pin.assign(text);
-  if (Length(text) == pinLength && OV_SetPinValidationW(pin.c_str()) == OV_OK) {
+  if (text.size() == pinLength && OV_SetPinValidationW(pin.c_str()) == OV_OK) {
     Shared().g_szNewPin.assign(pin.view());
     postContinue(Continue::kConfirmSetPin);
   } else {
@@ -501,7 +496,7 @@ void PinOperationModel::continueWithChangedPin(std::wstring_view text) {
   }
   SecretText pin;
   pin.assign(text);
-  if (Length(text) != pinLength) {
+  if (text.size() != pinLength) {
     m_message = Text::Of(165);
   } else if (shared.g_szCurrentPin == pin.view()) {
     m_message = Text::Of(172);
@@ -526,7 +521,7 @@ void PinOperationModel::continueWithRepeatedPin(std::wstring_view text, AppLog& 
     if (!info.ok()) return;
     pinLength = static_cast<std::size_t>(info->m_nPinLength);
   }
-  if (Length(text) != pinLength) {
+  if (text.size() != pinLength) {
     m_message = Text::Of(165);
     m_field.clear();
     requestFocus(Control::Field);
@@ -580,7 +575,7 @@ void PinOperationModel::continueWithChallenge(std::wstring_view text) {
 
 void PinOperationModel::continueEnrollmentString(std::wstring_view text) {
   SharedValues& shared = Shared();
-  std::string narrow = Narrow(Trimmed(text));
+  std::string narrow = ToUtf8(Trimmed(text));
   std::optional<std::string> padded = frontend::CheckIfBase64Relaxed(narrow);
   if (!padded) {
     Wipe(narrow);
@@ -626,7 +621,7 @@ bool PinOperationModel::validateChallenge(std::wstring_view text, Text& message)
     }
     length = info->m_nChallengeLength;
   }
-  if (Length(text) != static_cast<std::size_t>(length)) {
+  if (text.size() != static_cast<std::size_t>(length)) {
     message = Text::Of(196, length);
     return false;
   }

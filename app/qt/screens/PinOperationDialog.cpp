@@ -104,9 +104,7 @@ QWidget* PinOperationDialog::widgetFor(PinOperationModel::Control control) const
   return const_cast<PinOperationDialog*>(this);
 }
 
-QWidget* PinOperationDialog::initialFocus() const {
-  return widgetFor(pinModel().initialFocus());
-}
+QWidget* PinOperationDialog::initialFocus() const { return widgetFor(pinModel().initialFocus()); }
 
 void PinOperationDialog::setURLEnrollmentString(const QString& text) {
   std::wstring wide = Wide(text);

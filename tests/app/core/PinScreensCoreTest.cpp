@@ -94,13 +94,36 @@ TEST_F(PinScreensCoreTest, ContinueWithTheTokenPin) {
       {"empty", Policy(4, 10, 0), {L""}, {}, {}, S(165), true, true, false, false},
       {"wrong", Policy(4, 10, 0), {L"9999"}, {}, {}, attempts, true, true, true, false},
       {"too long", Policy(4, 10, 0), {L"12345"}, {}, {}, attempts, true, true, true, false},
-      {"wrong without a limit", Policy(4, 0, 0), {L"9999"}, {}, {}, S(160), true, true, true,
+      {"wrong without a limit",
+       Policy(4, 0, 0),
+       {L"9999"},
+       {},
+       {},
+       S(160),
+       true,
+       true,
+       true,
        false},
-      {"the wrong PIN that starts a lock-out", Policy(4, 10, 2), {L"9999", L"9998"}, {}, {},
-       S(209, 3, 10) + " \n" + S(203) + " " + S(206, 1) + "\n" + S(210, 10), false, false, true,
+      {"the wrong PIN that starts a lock-out",
+       Policy(4, 10, 2),
+       {L"9999", L"9998"},
+       {},
+       {},
+       S(209, 3, 10) + " \n" + S(203) + " " + S(206, 1) + "\n" + S(210, 10),
+       false,
+       false,
+       true,
        false},
-      {"deactivated", Policy(4, 3, 0), {L"9999", L"9998", L"9997"}, {}, {}, S(162), false, true,
-       true, true},
+      {"deactivated",
+       Policy(4, 3, 0),
+       {L"9999", L"9998", L"9997"},
+       {},
+       {},
+       S(162),
+       false,
+       true,
+       true,
+       true},
   };
   for (const int variant : {D::ENTER_TOKEN_PIN_DIALOG, D::CHANGE_TOKEN_PIN_DIALOG1}) {
     for (const Case& c : cases) {
@@ -197,8 +220,8 @@ TEST_F(PinScreensCoreTest, ALockOutIsCheckedAgainUntilItEnds) {
     EXPECT_EQ(screen.model.message().str(), "");
     EXPECT_FALSE(screen.effects.running(TimerId::kLockRecheck));
     screen.model.OnBnClickedContinuebtn(L"1234");
-    EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Continued(Continue::kPasscode),
-                                                          Indicated(Indicator::kHideA)}));
+    EXPECT_EQ(screen.effects.take(),
+              (std::vector<Posted>{Continued(Continue::kPasscode), Indicated(Indicator::kHideA)}));
   }
 }
 
@@ -248,8 +271,8 @@ TEST_F(PinScreensCoreTest, TheForcedPinChange) {
     Shown<PinOperationModel> screen(variant);
     screen.effects.take();
     screen.model.OnBnClickedCancelbtn();
-    EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Cancelled(Cancel::kToTokenList),
-                                                          Indicated(Indicator::kHideA)}));
+    EXPECT_EQ(screen.effects.take(),
+              (std::vector<Posted>{Cancelled(Cancel::kToTokenList), Indicated(Indicator::kHideA)}));
     EXPECT_FALSE(Shared().g_bChangePinRequired);
   }
 }
@@ -262,8 +285,8 @@ TEST_F(PinScreensCoreTest, SettingThePinOfANewToken) {
   ASSERT_EQ(OV_GenerateActivationCodeA(kPinPolicy.c_str(), code), OV_OK);
   Shared().setActivationCode(L"1234-5678");
   Shown<PinOperationModel> screen(D::SET_TOKEN_PIN);
-  EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Indicated(Indicator::kHideBack),
-                                                        Indicated(Indicator::kShowA)}));
+  EXPECT_EQ(screen.effects.take(),
+            (std::vector<Posted>{Indicated(Indicator::kHideBack), Indicated(Indicator::kShowA)}));
   EXPECT_TRUE(screen.model.masked());
   EXPECT_EQ(screen.model.maxLength(), 4);
   EXPECT_TRUE(screen.model.hintVisible());
@@ -284,15 +307,15 @@ TEST_F(PinScreensCoreTest, SettingThePinOfANewToken) {
   Shown<PinOperationModel> confirm(D::CONFIRM_SET_TOKEN_PIN);
   confirm.effects.take();
   confirm.model.OnBnClickedContinuebtn(L"2581");
-  EXPECT_EQ(confirm.effects.take(), (std::vector<Posted>{Cancelled(Cancel::kPinMismatch),
-                                                         Indicated(Indicator::kShowA)}));
+  EXPECT_EQ(confirm.effects.take(),
+            (std::vector<Posted>{Cancelled(Cancel::kPinMismatch), Indicated(Indicator::kShowA)}));
   EXPECT_EQ(OpenTokenState(), PENDING_PIN_STATE);
   // The router goes back to the first step, which says why.
   screen.model.showErrorMessage();
   EXPECT_EQ(screen.model.message().str(), S(167));
   confirm.model.OnBnClickedContinuebtn(L"2580");
-  EXPECT_EQ(confirm.effects.take(), (std::vector<Posted>{Continued(Continue::kPasscode),
-                                                         Indicated(Indicator::kHideA)}));
+  EXPECT_EQ(confirm.effects.take(),
+            (std::vector<Posted>{Continued(Continue::kPasscode), Indicated(Indicator::kHideA)}));
   EXPECT_EQ(OpenTokenState(), ACTIVATED_STATE);
   EXPECT_TRUE(Shared().g_szNewPin.empty());
   EXPECT_FALSE(Shared().activationCodePending());
@@ -317,8 +340,8 @@ TEST_F(PinScreensCoreTest, CancellingThePinToSetResetsTheTokenAfterAsking) {
     EXPECT_TRUE(screen.effects.take().empty());
     EXPECT_EQ(OpenTokenState(), PENDING_PIN_STATE);
     screen.model.OnBnClickedCancelbtn();  // Yes
-    EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Cancelled(Cancel::kToTokenList),
-                                                          Indicated(Indicator::kHideA)}));
+    EXPECT_EQ(screen.effects.take(),
+              (std::vector<Posted>{Cancelled(Cancel::kToTokenList), Indicated(Indicator::kHideA)}));
     EXPECT_EQ(OpenTokenState(), INSTALLED_STATE);
     EXPECT_EQ(screen.effects.boxes.size(), 2u);
   }
@@ -364,8 +387,8 @@ TEST_F(PinScreensCoreTest, ChangingThePin) {
   fresh.model.showErrorMessage();
   EXPECT_EQ(fresh.model.message().str(), S(167));
   repeated.model.OnBnClickedContinuebtn(L"5678");
-  EXPECT_EQ(repeated.effects.take(), (std::vector<Posted>{Continued(Continue::kPinChanged),
-                                                          Indicated(Indicator::kShowA)}));
+  EXPECT_EQ(repeated.effects.take(),
+            (std::vector<Posted>{Continued(Continue::kPinChanged), Indicated(Indicator::kShowA)}));
   EXPECT_TRUE(Shared().g_szCurrentPin.empty());
   EXPECT_TRUE(Shared().g_szChangedPin.empty());
   EXPECT_EQ(OV_ValidatePinA("5678"), OV_OK);
@@ -373,10 +396,10 @@ TEST_F(PinScreensCoreTest, ChangingThePin) {
   // Cancel goes back over the steps the change took.
   fresh.model.OnBnClickedCancelbtn();
   repeated.model.OnBnClickedCancelbtn();
-  EXPECT_EQ(fresh.effects.take(), (std::vector<Posted>{Cancelled(Cancel::kBackTwo),
-                                                       Indicated(Indicator::kHideA)}));
-  EXPECT_EQ(repeated.effects.take(), (std::vector<Posted>{Cancelled(Cancel::kBackThree),
-                                                          Indicated(Indicator::kHideA)}));
+  EXPECT_EQ(fresh.effects.take(),
+            (std::vector<Posted>{Cancelled(Cancel::kBackTwo), Indicated(Indicator::kHideA)}));
+  EXPECT_EQ(repeated.effects.take(),
+            (std::vector<Posted>{Cancelled(Cancel::kBackThree), Indicated(Indicator::kHideA)}));
 }
 
 TEST_F(PinScreensCoreTest, TheChallenge) {
@@ -404,8 +427,8 @@ TEST_F(PinScreensCoreTest, TheChallenge) {
     EXPECT_TRUE(screen.effects.take().empty());
   }
   screen.model.OnBnClickedContinuebtn(L"12345678");
-  EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Continued(Continue::kPasscode),
-                                                        Indicated(Indicator::kHideA)}));
+  EXPECT_EQ(screen.effects.take(),
+            (std::vector<Posted>{Continued(Continue::kPasscode), Indicated(Indicator::kHideA)}));
   const std::wstring passcode(Shared().currentPasscode());
   EXPECT_EQ(passcode.size(), 8u);
   // The passcode answers this challenge.
@@ -439,8 +462,8 @@ TEST_F(PinScreensCoreTest, RenamingTheToken) {
     EXPECT_TRUE(screen.effects.take().empty());
   }
   screen.model.OnBnClickedContinuebtn(L"Office");
-  EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Continued(Continue::kRenamed),
-                                                        Indicated(Indicator::kShowA)}));
+  EXPECT_EQ(screen.effects.take(),
+            (std::vector<Posted>{Continued(Continue::kRenamed), Indicated(Indicator::kShowA)}));
   EXPECT_EQ(Shared().g_szTokenName.view(), L"Office");
   // The passcode shown for the token stays its own under the new name.
   EXPECT_EQ(Shared().currentPasscode(), L"12345678");
@@ -637,8 +660,8 @@ TEST_F(PinScreensCoreTest, Inactivity) {
     EXPECT_TRUE(screen.effects.running(TimerId::kInactivity));
     screen.effects.take();
     screen.model.fireTimer(TimerId::kInactivity);
-    EXPECT_EQ(screen.effects.take(), (std::vector<Posted>{Cancelled(Cancel::kToTokenList),
-                                                          Indicated(Indicator::kHideA)}));
+    EXPECT_EQ(screen.effects.take(),
+              (std::vector<Posted>{Cancelled(Cancel::kToTokenList), Indicated(Indicator::kHideA)}));
     EXPECT_TRUE(screen.effects.timers.empty());
   }
 }
