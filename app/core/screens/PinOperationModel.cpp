@@ -249,7 +249,6 @@ bool PinOperationModel::OfferClipboard(std::wstring_view text) {
 void PinOperationModel::OnDestroy() {
   m_field.clear();
   m_message = {};
-  m_pendingEnrollmentString.clear();
   // A PIN this screen took and handed on to the next screens of its flow ends with the flow.
   SharedValues& shared = Shared();
   switch (m_DialogType) {
