@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/qt/MainWindow.h"
 #include "app/core/Navigation.h"
+#include "app/qt/MainWindow.h"
 #include "app/qt/Strings.h"
 #include "app/qt/screens/PinOperationDialog.h"
 #include "app/qt/screens/TokenListDialog.h"
@@ -76,7 +76,7 @@ class PinScreensTest : public QObject, protected ov::test::WindowDriver {
     QFETCH(bool, trivialEx);
     QFETCH(int, string);
     const std::wstring wide = level.toStdWString();
-    QCOMPARE(PinRuleHint(HintRecord(wide.c_str(), 6, trivial, trivialEx)), Str(string, 6));
+    QCOMPARE(Str(PinRuleHint(HintRecord(wide.c_str(), 6, trivial, trivialEx))), Str(string, 6));
   }
 
   void portalUrlKeepsTheCaseOfItsPath_data() {
@@ -92,7 +92,7 @@ class PinScreensTest : public QObject, protected ov::test::WindowDriver {
   void portalUrlKeepsTheCaseOfItsPath() {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
-    QCOMPARE(NormalisePortalUrl(typed), stored);
+    QCOMPARE(QString::fromStdWString(NormalisePortalUrl(typed.toStdWString())), stored);
   }
 
   // Each answer of the PIN check: the message shown, whether Continue still works, the flags the

@@ -1,13 +1,10 @@
-// The one-field screen in its ten variants: the token PIN before a passcode (48), the current, new
-// and repeated PIN of a PIN change (22, 43, 44), the PIN of a new token and its confirmation (31,
-// 32), a manual enrollment's policy string (28), an enrollment string or portal URL (36), a new
-// token name (40) and a challenge (45). Wrong PINs show the attempts left; a lock-out shows its
-// minutes, disables Continue and is re-checked every 30 seconds until it ends.
+// The view of the one-field screen (PinOperationModel): a headline, the field with its label, a
+// hint, the message line, Continue and Cancel. It draws the model's state and hands it the field's
+// text, the keys and the clicks.
 #pragma once
 
-#include "app/qt/Strings.h"
+#include "app/core/screens/PinOperationModel.h"
 #include "app/qt/screens/RHGenericChildDialog.h"
-#include "ov/ov_api.h"
 
 class QLabel;
 class QLineEdit;
@@ -15,13 +12,6 @@ class QLineEdit;
 namespace ov::app {
 
 class ButtonST;
-
-// The PIN rule a new PIN must follow, for the hint of the PIN-setting variants.
-QString PinRuleHint(const OVTokenInfoW& info);
-
-// A portal URL as typed, with only its scheme and host in lower case (a path may be
-// case-sensitive).
-QString NormalisePortalUrl(const QString& url);
 
 class PinOperationDialog : public RHGenericChildDialog {
   Q_OBJECT
@@ -39,36 +29,18 @@ class PinOperationDialog : public RHGenericChildDialog {
   void OnBnClickedContinuebtn();
   void OnBnClickedCancelbtn();
 
-  void showErrorMessage() override;
-  void showInvalidPINError() override;
-  void ClearMessageLine() override;
-  void ResetForReentry() override;
-
  protected:
   void OnInitDialog() override;
   void OnDestroy() override;
-  void OnTimer(int id) override;
+  void refresh() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void handleValidatePin(int32_t result);
-  void handleGenericErrorCodes(int32_t result);
-  QString HandleVerifyFail(int32_t result);
-  void addInstructionOnEnterPinDialog();
-  // A lock-out is on: Continue waits, and the lock is looked at again every 30 seconds.
-  void startLockRecheck();
-  // The lock-out is over: the field takes a PIN again.
-  void endLockOut();
-  bool validateChallenge(const QString& text, QString& message);
-  void continueEnrollmentString(const QString& text);
-  void takeEnrollmentStringFromClipboard();
-  void continueAfterPin();
-  void setMessage(const QString& text);
-  void clearEdit();
-  void resetToHttps();
-  // The edit box's text; the caller wipes it (WipeQString) when it held a secret.
-  QString editText() const;
-  bool masked() const;
+  PinOperationModel& pinModel() const { return ModelOf<PinOperationModel>(*this); }
+  QWidget* widgetFor(PinOperationModel::Control control) const;
+  // Hands the field's text to the model, leaving no copy behind.
+  void forwardEdit(bool byUser);
+  void drawField();
 
   QLabel* m_headline;
   QLabel* m_fieldLabel;
@@ -77,8 +49,9 @@ class PinOperationDialog : public RHGenericChildDialog {
   QLabel* m_message;
   ButtonST* m_continue;
   ButtonST* m_cancel;
-  QString m_pendingEnrollmentString;
-  int32_t m_lastResult = 0;
+  unsigned m_focusRequest = 0;
+  // Set while refresh() writes the field, so that its own change is not handed back.
+  bool m_drawing = false;
 };
 
 }  // namespace ov::app
