@@ -1,6 +1,5 @@
 #include "app/core/screens/AutoEnrollmentModel.h"
 
-#include <climits>
 #include <optional>
 #include <utility>
 
