@@ -29,6 +29,10 @@ class Effects {
   // clearSecret takes it off now if the clipboard still holds it.
   virtual void copySecret(std::string_view text) = 0;
   virtual void clearSecret() = 0;
+  // The clipboard's plain text, and emptying it whatever it holds: a screen that finds an
+  // enrollment string there (it may carry a passphrase) takes it off. Without a clipboard, nothing.
+  virtual std::string clipboardText() { return {}; }
+  virtual void clearClipboard() {}
   // Runs `task` on the user interface's thread after the current handler; callable from any
   // thread (an enrollment's outcome comes this way).
   virtual void deliver(std::function<void()> task) = 0;

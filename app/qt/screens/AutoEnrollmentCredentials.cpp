@@ -1,48 +1,48 @@
 #include "app/qt/screens/AutoEnrollmentCredentials.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTimer>
-#include <QUrl>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <optional>
+#include <string>
+#include <utility>
 
-#include "app/core/AppLog.h"
-#include "app/core/Navigation.h"
 #include "app/core/SharedValues.h"
 #include "app/qt/Strings.h"
 #include "app/qt/Theme.h"
-#include "app/core/TokenRecords.h"
 #include "app/qt/widgets/ButtonST.h"
-#include "frontend/EnrollmentString.h"
-#include "frontend/WipeBytes.h"
 
 namespace ov::app {
 namespace {
 
-namespace D = DialogType;
+void Forward(AutoEnrollmentModel& model, AutoEnrollmentModel::Control box, const QString& text,
+             bool typed) {
+  std::wstring wide(static_cast<std::size_t>(text.size()), L'\0');
+  wide.resize(static_cast<std::size_t>(text.toWCharArray(wide.data())));
+  model.OnEnChange(box, wide, typed);
+  SecretText::Wipe(wide);
+}
 
-void Wipe(QLineEdit* edit) {
-  if (!edit->text().isEmpty()) edit->setText(QString(edit->text().size(), QChar(u'\0')));
-  edit->clear();
+// Shows the model's text in a box, overwriting what the box held before.
+void Draw(QLineEdit* edit, const SecretText& text) {
+  QString wanted = ToQString(text);
+  if (edit->text() != wanted) {
+    const QSignalBlocker quiet(edit);
+    if (!edit->text().isEmpty()) edit->setText(QString(edit->text().size(), QChar(u'\0')));
+    edit->clear();
+    edit->setText(wanted);
+  }
+  WipeQString(wanted);
 }
 
 }  // namespace
 
-QString SoftPinRuleText(int32_t minLength, int32_t maxLength, int32_t complexity) {
-  if (complexity != 0) {
-    return minLength == maxLength ? Str(232, minLength) : Str(216, minLength, maxLength);
-  }
-  return minLength == maxLength ? Str(218, minLength) : Str(190, minLength, maxLength);
-}
-
 AutoEnrollmentCredentials::AutoEnrollmentCredentials(QObject* receiver, const QString& objectName)
-    : RHGenericChildDialog(receiver, objectName) {
+    : RHGenericChildDialog(receiver, objectName, std::make_unique<AutoEnrollmentModel>()) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(theme::DluX(12), theme::DluY(12), theme::DluX(12), theme::DluY(10));
   layout->setSpacing(theme::DluY(5));
@@ -116,84 +116,95 @@ AutoEnrollmentCredentials::AutoEnrollmentCredentials(QObject* receiver, const QS
   }
   connect(m_continue, &QPushButton::clicked, this, &AutoEnrollmentCredentials::OnBnClickedContinue);
   connect(m_cancel, &QPushButton::clicked, this, &AutoEnrollmentCredentials::OnBnClickedCancel);
-  // A box that is full hands the focus on, as a form that knows its lengths does.
-  for (QLineEdit* edit : {m_first, m_second}) {
-    connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString& text) {
-      if (text.size() < edit->maxLength()) return;
-      if (edit == m_first && m_second->isVisible()) {
-        m_second->setFocus();
-      } else {
-        m_continue->setFocus();
-      }
+  // The model keeps what the boxes hold; typing may hand the focus on.
+  using Control = AutoEnrollmentModel::Control;
+  for (auto [edit, box] : {std::pair{m_first, Control::First}, std::pair{m_second, Control::Second}}) {
+    connect(edit, &QLineEdit::textChanged, this,
+            [this, box = box](const QString& text) { Forward(enrollment(), box, text, false); });
+    connect(edit, &QLineEdit::textEdited, this, [this, box = box](const QString& text) {
+      Forward(enrollment(), box, text, true);
+      refresh();
     });
   }
 }
 
-void AutoEnrollmentCredentials::OnInitDialog() {
-  AppLog log("CAutoEnrollmentCredentials::OnInitDialog");
-  log.Text("mode", m_DialogType == D::AUTO_ENROLL_UID_PWD    ? "AUTO_ENROLL_UID_PWD"
-                   : m_DialogType == D::AUTO_ENROLL_SOFT_PIN ? "AUTO_ENROLL_SOFT_PIN"
-                                                             : "AUTO_ENROLL_SOFT_PIN_CONFIRM");
-  wipeEdits();
-  setError(QString());
-  setWorking(false);
-  m_confirming = false;
-  m_question->hide();
-  SharedValues& shared = Shared();
-  if (m_DialogType == D::AUTO_ENROLL_UID_PWD) {
-    m_firstLabel->setText(Str(116));
-    m_first->setEchoMode(QLineEdit::Normal);
-    m_first->setMaxLength(256);
-    m_second->setMaxLength(256);
-    m_rule->hide();
-    const bool userGiven = !shared.g_szPrefilledUserId.empty();
-    const bool passwordGiven = !shared.g_szPrefilledPassword.empty();
-    m_first->setText(ToQString(shared.g_szPrefilledUserId));
-    m_second->setText(ToQString(shared.g_szPrefilledPassword));
-    m_firstLabel->setVisible(!userGiven);
-    m_first->setVisible(!userGiven);
-    m_secondLabel->setVisible(!passwordGiven);
-    m_second->setVisible(!passwordGiven);
-    if (userGiven && passwordGiven) {
-      // Nothing to ask but whether to connect: that question comes as soon as the screen shows.
-      QTimer::singleShot(0, this, [this] {
-        if (isVisible() && !isBusy()) OnBnClickedContinue();
-      });
-    }
-  } else {
-    m_firstLabel->setText(Str(m_DialogType == D::AUTO_ENROLL_SOFT_PIN ? 151 : 227));
-    m_first->setEchoMode(QLineEdit::Password);
-    m_first->setMaxLength(shared.g_nSoftPinMaxLength > 0 ? shared.g_nSoftPinMaxLength : 32767);
-    m_firstLabel->show();
-    m_first->show();
-    m_secondLabel->hide();
-    m_second->hide();
-    ShowSoftPinRule();
-  }
-  m_first->setAccessibleName(m_firstLabel->text());
-  m_second->setAccessibleName(m_secondLabel->text());
+AutoEnrollmentCredentials::~AutoEnrollmentCredentials() {
+  // The exchange is given up before this view, which would receive its outcome, goes.
+  enrollment().destroy();
+  setBusyLook(false);
 }
 
-void AutoEnrollmentCredentials::ShowSoftPinRule() {
-  const SharedValues& shared = Shared();
-  m_rule->setText(SoftPinRuleText(shared.g_nSoftPinMinLength, shared.g_nSoftPinMaxLength,
-                                  shared.g_nSoftPinComplexity));
+QWidget* AutoEnrollmentCredentials::widgetOf(AutoEnrollmentModel::Control control) const {
+  switch (control) {
+    case AutoEnrollmentModel::Control::First:
+      return m_first;
+    case AutoEnrollmentModel::Control::Second:
+      return m_second;
+    case AutoEnrollmentModel::Control::Continue:
+      return m_continue;
+    case AutoEnrollmentModel::Control::Cancel:
+      return m_cancel;
+    case AutoEnrollmentModel::Control::None:
+      break;
+  }
+  return nullptr;
+}
+
+void AutoEnrollmentCredentials::setBusyLook(bool busy) {
+  if (busy == m_drawnBusy) return;
+  m_drawnBusy = busy;
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+    emit busyEnded();
+  }
+}
+
+void AutoEnrollmentCredentials::refresh() {
+  const AutoEnrollmentModel& model = enrollment();
+  const bool busy = model.isBusy();
+  m_firstLabel->setText(Str(model.firstLabel));
+  m_first->setEchoMode(model.firstMasked ? QLineEdit::Password : QLineEdit::Normal);
+  m_first->setMaxLength(model.firstMaxLength);
+  m_second->setMaxLength(model.secondMaxLength);
+  Draw(m_first, model.first);
+  Draw(m_second, model.second);
+  m_firstLabel->setVisible(model.firstVisible);
+  m_first->setVisible(model.firstVisible);
+  m_secondLabel->setVisible(model.secondVisible);
+  m_second->setVisible(model.secondVisible);
+  m_first->setEnabled(!busy);
+  m_second->setEnabled(!busy);
+  m_first->setAccessibleName(m_firstLabel->text());
+  m_second->setAccessibleName(m_secondLabel->text());
+  m_rule->setText(Str(model.rule));
   m_rule->setAccessibleName(m_rule->text());
-  m_rule->show();
+  m_rule->setVisible(!model.rule.empty());
+  m_error->setText(Str(model.error));
+  m_error->setAccessibleName(m_error->text());
+  m_question->setText(Str(model.question));
+  m_question->setAccessibleName(m_question->text());
+  m_question->setVisible(!model.question.empty());
+  m_status->setVisible(busy);
+  m_progress->setVisible(busy);
+  m_continue->setVisible(!busy);
+  m_cancel->setVisible(true);
+  setBusyLook(busy);
+  if (model.focusRequests != m_drawnFocusRequest) {
+    m_drawnFocusRequest = model.focusRequests;
+    if (QWidget* focus = widgetOf(model.focus)) focus->setFocus();
+  }
 }
 
 void AutoEnrollmentCredentials::ShowChildDialog(bool show) {
   RHGenericChildDialog::ShowChildDialog(show);
-  if (show) {
-    if (QWidget* focus = initialFocus()) focus->setFocus();
-    postTitleIndicator(Indicator::kShowA);
-  }
+  enrollment().OnShowWindow(show);
+  if (show) refresh();
 }
 
 QWidget* AutoEnrollmentCredentials::initialFocus() const {
-  if (m_first->isVisible()) return m_first;
-  if (m_second->isVisible()) return m_second;
-  return m_continue->isVisible() ? m_continue : nullptr;
+  return widgetOf(enrollment().initialFocus());
 }
 
 bool AutoEnrollmentCredentials::onEscape() {
@@ -212,237 +223,23 @@ bool AutoEnrollmentCredentials::eventFilter(QObject* watched, QEvent* event) {
   return RHGenericChildDialog::eventFilter(watched, event);
 }
 
-void AutoEnrollmentCredentials::setError(const QString& text) {
-  m_error->setText(text);
-  m_error->setAccessibleName(text);
-}
-
-void AutoEnrollmentCredentials::setWorking(bool working) {
-  if (working == m_waiting) return;
-  m_waiting = working;
-  m_continue->setVisible(!working);
-  m_cancel->setVisible(true);
-  m_first->setEnabled(!working);
-  m_second->setEnabled(!working);
-  m_status->setVisible(working);
-  m_progress->setVisible(working);
-  if (working) {
-    m_question->hide();
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    m_cancel->setFocus();
-  } else {
-    QApplication::restoreOverrideCursor();
-  }
-}
-
-void AutoEnrollmentCredentials::askToConnect() {
-  const QUrl url(ToQString(Shared().g_szEnrollmentUrl));
-  // A host name beyond ASCII is shown in its ASCII form, so a look-alike letter cannot pass for
-  // the host the user knows.
-  QString host = QString::fromLatin1(QUrl::toAce(url.host()));
-  if (host.isEmpty()) host = url.host();
-  const QString user = DisplayName(ToQString(Shared().g_szUserId));
-  m_question->setText(Str(kStrEnrollmentServerQuestion).arg(host, user));
-  m_question->setAccessibleName(m_question->text());
-  for (QWidget* widget : {static_cast<QWidget*>(m_firstLabel), static_cast<QWidget*>(m_first),
-                          static_cast<QWidget*>(m_secondLabel), static_cast<QWidget*>(m_second)}) {
-    widget->hide();
-  }
-  m_question->show();
-  m_confirming = true;
-  // A single Enter does not connect to a server the user has not looked at.
-  m_cancel->setFocus();
-}
-
-void AutoEnrollmentCredentials::abandonExchange() {
-  AppLog log("CAutoEnrollmentCredentials::abandonExchange");
-  m_worker.abandon();
-  setWorking(false);
-  Shared().g_szPassword.clear();
-  Shared().g_szSoftPin.clear();
-  emit busyEnded();
-}
-
-void AutoEnrollmentCredentials::wipeEdits() {
-  Wipe(m_first);
-  Wipe(m_second);
-}
-
-void AutoEnrollmentCredentials::OnDestroy() {
-  // Leaving the screen (the window closed, say) does not wait for the server either.
-  if (m_waiting) abandonExchange();
-  m_confirming = false;
-  wipeEdits();
-  setError(QString());
-}
+void AutoEnrollmentCredentials::OnDestroy() { refresh(); }
 
 void AutoEnrollmentCredentials::OnBnClickedContinue() {
-  AppLog log("CAutoEnrollmentCredentials::OnBnClickedContinue");
-  if (isBusy()) return;
-  SharedValues& shared = Shared();
-  if (m_confirming) {
-    m_confirming = false;
-    StartAutoEnrollmentThread(nullptr);
-    return;
-  }
-  if (m_DialogType == D::AUTO_ENROLL_UID_PWD) {
-    QString user = m_first->text().trimmed();
-    QString password = m_second->text().trimmed();
-    if (user.isEmpty() || password.isEmpty()) {
-      wipeEdits();
-      setError(Str(170));
-      if (QWidget* focus = initialFocus()) focus->setFocus();
-    } else {
-      Assign(shared.g_szUserId, user);
-      Assign(shared.g_szPassword, password);
-      askToConnect();
-    }
-    WipeQString(user);
-    WipeQString(password);
-    return;
-  }
-  QString pin = m_first->text();
-  if (m_DialogType == D::AUTO_ENROLL_SOFT_PIN) {
-    Assign(shared.g_szSoftPin, pin);
-    if (pin.isEmpty()) {
-      m_first->setFocus();
-    } else if (OV_SetOTPValidationW(shared.g_szSoftPin.c_str(), shared.g_nSoftPinMinLength,
-                                    shared.g_nSoftPinMaxLength,
-                                    shared.g_nSoftPinComplexity) != OV_OK) {
-      setError(Str(171));
-      wipeEdits();
-      m_first->setFocus();
-    } else {
-      postContinue(Continue::kSoftPinConfirm);
-    }
-  } else if (!(shared.g_szSoftPin == pin.toStdWString())) {
-    postCancel(Cancel::kSoftPinMismatch);
-    postTitleIndicator(Indicator::kShowA);
-  } else {
-    StartAutoEnrollmentThread(&shared.g_szSoftPin);
-  }
-  WipeQString(pin);
-  wipeEdits();
-}
-
-void AutoEnrollmentCredentials::StartAutoEnrollmentThread(const SecretText* softPin) {
-  SharedValues& shared = Shared();
-  EnrollmentRequest request;
-  request.url.assign(shared.g_szEnrollmentUrl.view());
-  request.userId.assign(shared.g_szUserId.view());
-  request.password.assign(shared.g_szPassword.view());
-  if (softPin != nullptr) request.softPin.assign(softPin->view());
-  request.softPinMinLength = shared.g_nSoftPinMinLength;
-  request.softPinMaxLength = shared.g_nSoftPinMaxLength;
-  request.softPinComplexity = shared.g_nSoftPinComplexity;
-  if (softPin == nullptr) {
-    request.softPinMinLength = request.softPinMaxLength = request.softPinComplexity = 0;
-  }
-  setWorking(true);
-  postTitleIndicator(Indicator::kHideBack);
-  m_worker.start(
-      [this](const EnrollmentOutcome& outcome) {
-        QMetaObject::invokeMethod(this, [this, outcome] { onEnrollmentFinished(outcome); },
-                                  Qt::QueuedConnection);
-      },
-      std::move(request));
-}
-
-void AutoEnrollmentCredentials::onEnrollmentFinished(const EnrollmentOutcome& outcome) {
-  m_worker.join();
-  if (!m_waiting) {
-    // The user stopped waiting just as the outcome came: it is dropped, and a token it
-    // enrolled goes back to where a failed enrollment leaves it.
-    if (outcome.result == OV_OK) OV_ResetToken();
-    return;
-  }
-  setWorking(false);
-  enrollmentFinished(outcome);
-  emit busyEnded();
-}
-
-void AutoEnrollmentCredentials::enrollmentFinished(const EnrollmentOutcome& outcome) {
-  AppLog log("CAutoEnrollmentCredentials::enrollmentFinished");
-  log.Number("result", outcome.result);
-  SharedValues& shared = Shared();
-  const bool withSoftPin = m_DialogType == D::AUTO_ENROLL_SOFT_PIN_CONFIRM;
-  shared.g_nEnrollmentFailure = outcome.failure;
-  if (outcome.result == OV_OK) {
-    shared.g_szPassword.clear();
-    shared.g_szSoftPin.clear();
-    ContinueToPasscode(true, WithoutInfo::Abort, nullptr);
-    return;
-  }
-  if (withSoftPin) {
-    // With the soft PIN only success counts; everything else is a failed enrollment.
-    shared.g_bShowEnrollmentChoiceText = false;
-    postCancel(Cancel::kSoftPinCancelled);
-    postTitleIndicator(Indicator::kShowA);
-    return;
-  }
-  shared.g_nSoftPinMinLength = outcome.softPinMinLength;
-  shared.g_nSoftPinMaxLength = outcome.softPinMaxLength;
-  shared.g_nSoftPinComplexity = outcome.softPinComplexity;
-  handleAutoEnrollmentError(outcome.result);
-}
-
-void AutoEnrollmentCredentials::handleAutoEnrollmentError(int32_t result) {
-  AppLog log("CAutoEnrollmentCredentials::handleAutoEnrollmentError");
-  log.Number("result", result);
-  SharedValues& shared = Shared();
-  // An enrollment string may still be on the clipboard, with its passphrase: it goes. Anything
-  // else there is the user's.
-  QClipboard* clipboard = QApplication::clipboard();
-  std::string text = clipboard->text().trimmed().toStdString();
-  const std::optional<std::string> padded = frontend::CheckIfBase64Relaxed(text);
-  if (padded && frontend::CheckIfBase64ConnectionString(*padded)) clipboard->clear();
-  ov::frontend::WipeBytes(text.data(), text.size());
-  if (result == OV_ERR_SOFT_PIN_REQUIRED) {
-    shared.g_bShowEnrollmentChoiceText = true;
-    postContinue(Continue::kSoftPin);
-    postTitleIndicator(Indicator::kShowA);
-    return;
-  }
-  shared.g_bShowEnrollmentChoiceText = false;
-  shared.g_szPassword.clear();
-  postCancel(Cancel::kEnrollmentFailed);
-  postTitleIndicator(Indicator::kShowA);
+  enrollment().OnBnClickedContinue();
+  refresh();
 }
 
 void AutoEnrollmentCredentials::OnBnClickedCancel() {
-  AppLog log("CAutoEnrollmentCredentials::OnBnClickedCancel");
-  if (m_waiting) {
-    // The token stays as it was before the exchange: back to the enrollment choice.
-    abandonExchange();
-    wipeEdits();
-    postCancel(m_DialogType == D::AUTO_ENROLL_UID_PWD ? Cancel::kActivationCodeCancelled
-                                                      : Cancel::kSoftPinCancelled);
-    postTitleIndicator(Indicator::kShowA);
-    return;
-  }
-  m_confirming = false;
-  const int code = m_DialogType == D::AUTO_ENROLL_UID_PWD    ? Cancel::kActivationCodeCancelled
-                   : m_DialogType == D::AUTO_ENROLL_SOFT_PIN ? Cancel::kSoftPinCancelled
-                                                             : Cancel::kSoftPinConfirmCancelled;
-  wipeEdits();
-  postCancel(code);
-  postTitleIndicator(Indicator::kShowA);
+  enrollment().OnBnClickedCancel();
+  refresh();
 }
 
-void AutoEnrollmentCredentials::showErrorMessage() {
-  setError(Str(215));
-  wipeEdits();
-  m_first->setFocus();
-}
-
-void AutoEnrollmentCredentials::ClearMessageLine() {
-  setError(QString());
-  if (QWidget* focus = initialFocus()) focus->setFocus();
-}
-
-void AutoEnrollmentCredentials::ResetForReentry() {
-  ClearMessageLine();
-  wipeEdits();
+void AutoEnrollmentCredentials::deliver(std::function<void()> task) {
+  RHGenericChildDialog::deliver([this, task = std::move(task)] {
+    task();
+    refresh();
+  });
 }
 
 }  // namespace ov::app

@@ -1,13 +1,9 @@
-// The automatic enrollment's questions: user ID and password (37), and when the server asks for
-// one, a soft PIN (38) and its confirmation (53). Before the first connection the screen names
-// the server's host and the user ID and goes on only when the user confirms: the address may have
-// come from a link or the clipboard. The exchange runs on a worker thread; meanwhile a progress
-// bar shows, and Cancel (or Escape, or closing the window) ends the wait at once: the exchange
-// is abandoned and its outcome dropped.
+// The view of the automatic enrollment's questions (AutoEnrollmentModel): user ID and password,
+// or the soft PIN and its confirmation; the server question; and while the exchange runs a
+// progress bar, with Cancel (or Escape, or closing the window) to end the wait at once.
 #pragma once
 
-#include "app/core/EnrollmentWorker.h"
-#include "app/core/SharedValues.h"
+#include "app/core/screens/AutoEnrollmentModel.h"
 #include "app/qt/screens/RHGenericChildDialog.h"
 
 class QLabel;
@@ -18,42 +14,32 @@ namespace ov::app {
 
 class ButtonST;
 
-// The soft-PIN rule as the server gave it, for the rule text.
-QString SoftPinRuleText(int32_t minLength, int32_t maxLength, int32_t complexity);
-
 class AutoEnrollmentCredentials : public RHGenericChildDialog {
   Q_OBJECT
 
  public:
   AutoEnrollmentCredentials(QObject* receiver, const QString& objectName);
+  ~AutoEnrollmentCredentials() override;
 
   QWidget* initialFocus() const override;
   bool onEscape() override;
-  bool isBusy() const override { return m_waiting; }
   void ShowChildDialog(bool show) override;
 
   void OnBnClickedContinue();
   void OnBnClickedCancel();
-  void showErrorMessage() override;
-  void ClearMessageLine() override;
-  void ResetForReentry() override;
+
+  // The worker's outcome arrives here; the screen is drawn again after it.
+  void deliver(std::function<void()> task) override;
 
  protected:
-  void OnInitDialog() override;
   void OnDestroy() override;
+  void refresh() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void StartAutoEnrollmentThread(const SecretText* softPin);
-  void onEnrollmentFinished(const EnrollmentOutcome& outcome);
-  void enrollmentFinished(const EnrollmentOutcome& outcome);
-  void handleAutoEnrollmentError(int32_t result);
-  void ShowSoftPinRule();
-  void setError(const QString& text);
-  void setWorking(bool working);
-  void askToConnect();
-  void abandonExchange();
-  void wipeEdits();
+  AutoEnrollmentModel& enrollment() const { return ModelOf<AutoEnrollmentModel>(*this); }
+  QWidget* widgetOf(AutoEnrollmentModel::Control control) const;
+  void setBusyLook(bool busy);
 
   QLabel* m_headline;
   QLabel* m_firstLabel;
@@ -67,9 +53,8 @@ class AutoEnrollmentCredentials : public RHGenericChildDialog {
   QLabel* m_question;
   QLabel* m_status;
   QProgressBar* m_progress;
-  EnrollmentWorker m_worker;
-  bool m_confirming = false;  // the server question is on screen
-  bool m_waiting = false;     // the exchange is under way and awaited
+  bool m_drawnBusy = false;    // the busy look is on (with the override cursor)
+  int m_drawnFocusRequest = 0;  // the model's last focus request carried out
 };
 
 }  // namespace ov::app

@@ -1,11 +1,9 @@
-// The choice between automatic and manual enrollment of a new or deactivated token. After a failed
-// automatic enrollment it says so once; the next showing gives the usual text again.
+// The view of the enrollment choice (EnrollmentModel): the description and the three ways.
 #pragma once
 
 #include "app/qt/screens/RHGenericChildDialog.h"
 
 class QLabel;
-class QTimer;
 
 namespace ov::app {
 
@@ -25,16 +23,15 @@ class EnrollmentDialog : public RHGenericChildDialog {
   void OnBnClickedManual();
   void OnBnClickedCancel();
 
- private:
-  void showDescription();
-  void followAbandonedExchange();
+ protected:
+  void refresh() override;
 
+ private:
   QLabel* m_headline;
   QLabel* m_text;
   ButtonST* m_auto;
   ButtonST* m_manual;
   ButtonST* m_cancel;
-  QTimer* m_libraryWait;
 };
 
 }  // namespace ov::app

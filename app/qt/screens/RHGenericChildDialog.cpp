@@ -1,6 +1,8 @@
 #include "app/qt/screens/RHGenericChildDialog.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
@@ -128,6 +130,15 @@ void RHGenericChildDialog::copySecret(std::string_view text) {
 }
 
 void RHGenericChildDialog::clearSecret() { SecretClipboard::Instance().clearIfOurs(); }
+
+std::string RHGenericChildDialog::clipboardText() {
+  QString text = QGuiApplication::clipboard()->text();
+  std::string utf8 = text.toStdString();
+  WipeQString(text);
+  return utf8;
+}
+
+void RHGenericChildDialog::clearClipboard() { QGuiApplication::clipboard()->clear(); }
 
 void RHGenericChildDialog::deliver(std::function<void()> task) {
   // Queued to this view's thread; a view that is gone by then drops it.

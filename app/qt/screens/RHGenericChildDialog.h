@@ -118,6 +118,8 @@ class RHGenericChildDialog : public QWidget, public Effects {
   bool ask(const std::string& text, const std::string& caption) override;
   void copySecret(std::string_view text) override;
   void clearSecret() override;
+  std::string clipboardText() override;
+  void clearClipboard() override;
   void deliver(std::function<void()> task) override;
 
  signals:
