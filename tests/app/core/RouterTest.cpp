@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/core/Router.h"
+#include "app/core/TokenRecords.h"
+#include "frontend/TokenNaming.h"
 #include "support/TokenFixtures.h"
 #include "tests/app/core/CoreTestSupport.h"
 
@@ -801,6 +803,18 @@ TEST_F(RouterTest, AReturnToTheListFromTheListShowsTheOtherListPair) {
   // And back again to the first on the next return.
   router.OnCancelMsg(Cancel::kToTokenList);
   EXPECT_EQ(activeOwner(), C::kTokenList);
+}
+
+// The older token may not take the name of one the user already has.
+TEST_F(RouterTest, TheOlderTokenIsImportedUnderAFreeName) {
+  const std::string usual = ov::frontend::GetUniqueTokenName({});
+  MakeInstalledToken(usual);
+  ASSERT_TRUE(WriteOv80Profile(1));
+  LibrarySession session;  // the library is the environment's: the session leaves it open
+  EXPECT_EQ(session.importLegacyToken(), OV_OK);
+  TokenList tokens;
+  ASSERT_EQ(tokens.size(), 2);
+  EXPECT_NE(ToUtf8(tokens[0].m_szTokenName), ToUtf8(tokens[1].m_szTokenName));
 }
 
 TEST(LibrarySessionTest, AStartRefusedByTheLibrarySaysWhy) {
