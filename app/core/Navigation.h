@@ -6,10 +6,9 @@
 //   cancel (201)           go back, return to the token list, or leave the application
 //
 // The messages are always posted, never sent, so a screen's handler finishes before the main window
-// destroys or replaces it, and a worker thread may post them too. The codes are the ones the main
-// window's tables (MainWindow.cpp) dispatch on.
+// destroys or replaces it, and a worker thread may post them too. The codes are the ones the
+// router's tables (Routes.cpp) dispatch on.
 #pragma once
-
 
 namespace ov::app {
 

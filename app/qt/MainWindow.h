@@ -1,18 +1,17 @@
-// The application's only window and its only router. It owns every screen, shows one screen (or
-// one side-by-side pair) at a time over its placeholder area, keeps the stack of screens the user
-// came through, and draws the title bar: the current token's name, two title indicators, the
-// Back/List button and the window menu with About. Screens reach it only through posted
-// navigation events; the continue and cancel codes are dispatched from the tables below, which
-// the tests walk too.
+// The application's only window: the view of the router (app/core/Router.h). It owns every
+// screen's widget and hands the router a slot for each, shows the active screen over its
+// placeholder area and draws the title bar the router publishes: the current token's name, two
+// title indicators, the Back/List button and the window menu with About. Screens' posted
+// navigation events, Back's clicks and the keys the router decides on are passed to the router;
+// the keyboard cycle through Back, the screen and the menu stays here.
 #pragma once
 
 #include <QWidget>
-#include <deque>
 #include <functional>
 #include <map>
 #include <vector>
 
-#include "app/core/Routes.h"
+#include "app/core/Router.h"
 #include "ov/ov_api.h"
 
 class QAction;
@@ -28,7 +27,7 @@ class RHGenericChildDialog;
 // more than the screen's available area.
 QSize WindowSize(const QSize& designed, const QSize& available);
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, private RouterView {
   Q_OBJECT
 
  public:
@@ -36,26 +35,26 @@ class MainWindow : public QWidget {
   ~MainWindow() override;
 
   // An enrollment string handed over on the command line, before start().
-  void setEnrollmentString(const QString& text) { m_strEnrollmentString = text; }
+  void setEnrollmentString(const QString& text);
   // Shows the first screen: the enrollment start, the welcome screen, the one token's screen or
   // the token list.
-  void start();
+  void start() { m_router.start(); }
   // A second start reached this copy: the window comes to the front, and a valid enrollment
   // string starts as it would on the command line (unless an enrollment is under way).
   void handOver(const QString& enrollment);
 
-  RHGenericChildDialog* getActiveChildDlg() const { return m_pActiveChildDlg; }
+  RHGenericChildDialog* getActiveChildDlg() const;
   // The screen object of a continue code (made on first use); null for an unknown code.
   RHGenericChildDialog* screenFor(int code);
   // The code whose screen object is active, or 0.
-  int activeScreenCode() const;
-  int stackDepth() const { return static_cast<int>(childObjs.size()); }
-  bool isBackListMode() const { return m_bBackListMode; }
-  bool IsPasscodeDlgActive() const;
-  bool IsInactiveTokenDlgActive() const;
+  int activeScreenCode() const { return m_router.activeScreenCode(); }
+  int stackDepth() const { return m_router.stackDepth(); }
+  bool isBackListMode() const { return m_router.isBackListMode(); }
+  bool IsPasscodeDlgActive() const { return m_router.IsPasscodeDlgActive(); }
+  bool IsInactiveTokenDlgActive() const { return m_router.IsInactiveTokenDlgActive(); }
 
-  void OnBnClickedBackBtn();
-  void SingleTokenFlow(const OVTokenInfoW& record);
+  void OnBnClickedBackBtn() { m_router.OnBnClickedBackBtn(); }
+  void SingleTokenFlow(const OVTokenInfoW& record) { m_router.SingleTokenFlow(record); }
   void showAbout();
 
  signals:
@@ -70,26 +69,18 @@ class MainWindow : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void OnContinueMsg(int code);
-  void OnTitleIndicatorMsg(int code);
-  void OnCancelMsg(int code);
-  void CallChildDialog(int code);
-  void popAndShowActivewindow(int nCount, bool showWindow, bool destroyLastPopped);
-  void returnToTokenList();
-  void destroyWholeStack();
-  void AbortApplication();
-  void ExitOnSingleToken();
-  void finish(int exitCode, bool showError);
-  void CleanMessagesPostBackClick();
-  void setActiveChildDlg(RHGenericChildDialog* screen);
-  void setBackVisible(bool visible);
-  void setBackListMode(bool listMode);
-  void setTitle(const QString& title);
-  void showTokenTitle();
+  // The router's requests.
+  void draw(const WindowState& state) override;
+  void focusBack() override;
+  void showError(const Text& text) override;
+  void exitApplication(int code) override;
+  void handEnrollmentString(std::string_view text) override;
+
   void moveFocus(bool forward);
   std::vector<QWidget*> keyboardCycle() const;
   void buildScreens();
-  bool isScreen(int code) const;
+  // The widget of a screen by the code that owns it, made when the router first asks.
+  ScreenSlot* makeScreen(int owner);
 
   QWidget* m_titleBar;
   QLabel* m_title;
@@ -100,19 +91,8 @@ class MainWindow : public QWidget {
   QWidget* m_placeholder;
   QAction* m_quit;
 
-  // The object of a screen by the code that owns it, made on first use.
-  RHGenericChildDialog* screenObject(int owner);
-
-  // The second token-list pair, for a return to the list while the first is showing.
-  static constexpr int kSecondListPair = -40;
   std::map<int, std::function<RHGenericChildDialog*()>> m_factories;
-  std::map<int, RHGenericChildDialog*> m_screens;  // one object per owning code
-  RHGenericChildDialog* m_pActiveChildDlg = nullptr;
-  std::deque<RHGenericChildDialog*> childObjs;
-  bool m_bBackListMode = false;
-  bool m_finished = false;
-  QString m_strDefaultTitle;
-  QString m_strEnrollmentString;
+  Router m_router;
 };
 
 }  // namespace ov::app

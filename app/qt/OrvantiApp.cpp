@@ -13,17 +13,12 @@
 #include <vector>
 
 #include "app/core/AppLog.h"
+#include "app/core/Router.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/MessageBoxes.h"
-#include "app/core/Navigation.h"
-#include "app/core/SharedValues.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/Strings.h"
-#include "app/core/TokenRecords.h"
-#include "frontend/EnrollmentString.h"
-#include "frontend/StoreProblem.h"
 #include "frontend/StringTable.h"
-#include "frontend/TokenNaming.h"
 #include "frontend/WipeBytes.h"
 #include "ov/ov_api.h"
 
@@ -31,7 +26,6 @@ namespace ov::app {
 namespace {
 
 constexpr const char kEnrollmentPrefix[] = "orvanti:enrollment=";
-constexpr const wchar_t kUniqueId[] = L"KLSA_GA_8_2";
 
 // The console signals on their way from the handler to the event loop, as the console control
 // types they stand for: 0 for Ctrl+C, 2 for a closed console.
@@ -45,11 +39,6 @@ extern "C" void ConsoleSignal(int signal) {
     static_cast<void>(written);  // a full pipe already holds enough to log
   }
   errno = saved;
-}
-
-bool IsEnrollmentString(const std::string& text) {
-  const std::optional<std::string> padded = frontend::CheckIfBase64Relaxed(text);
-  return padded && frontend::CheckIfBase64ConnectionString(*padded);
 }
 
 void Wipe(std::string& text) {
@@ -159,24 +148,16 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
     m_window.reset();
     return log.Return(1);
   }
-  const int32_t initialized = OV_InitializeW(kUniqueId, 0);
+  const int32_t initialized = m_library.initialize();
   if (initialized != OV_OK) {
     log.Number("result", initialized);
-    if (frontend::IsStoreProblem(initialized)) {
-      MessageBoxes::Show(nullptr, MessageBoxes::Kind::Error,
-                         QString::fromStdString(frontend::StoreProblemMessage(initialized)),
-                         QString::fromUtf8(frontend::OVString(205)));
-    } else {
-      // The store is held by another program of ours (orvanti-cli): that is the running copy the
-      // user has to end, not an error of this one.
-      MessageBoxes::ShowString(nullptr, initialized == OV_ERR_ALREADY_INITIALIZED ? 204 : 213);
-    }
+    MessageBoxes::Show(nullptr, MessageBoxes::Kind::Error,
+                       Str(LibrarySession::FailureText(initialized)), Str(205));
     log.Message("InitializeOVSDK failed");
     m_window.reset();
     return log.Return(1);
   }
-  m_initialized = true;
-  if (ImportLegacyToken() != OV_OK) {
+  if (m_library.importLegacyToken() != OV_OK) {
     MessageBoxes::ShowString(nullptr, 213);
     log.Message("OV_ImportLegacyTokenDataW failed");
     Shutdown();
@@ -211,40 +192,12 @@ int OrvantiApp::InitInstance(const QStringList& arguments) {
   return log.Return(exitCode);
 }
 
-int OrvantiApp::ImportLegacyToken() {
-  AppLog log("COrvantiApp::ImportLegacyToken");
-  const int32_t count = CountListedTokens();
-  if (count < 0) {
-    log.Message("OV_GetTokenList call failed");
-    return OV_ERR_OPERATION_FAILED;
-  }
-  if (count >= kMaxTokens) return OV_OK;  // no room for one more
-  TokenList tokens;
-  if (!tokens.ok()) {
-    log.Message("OV_GetTokenList call failed");
-    return tokens.result();
-  }
-  std::vector<std::string> names;
-  for (const OVTokenInfoW& info : tokens) {
-    names.push_back(FromWide(info.m_szTokenName).toStdString());
-  }
-  const QString name = QString::fromStdString(frontend::GetUniqueTokenName(names));
-  const int32_t result = OV_ImportLegacyTokenDataW(name.toStdWString().c_str());
-  log.Number("result", result);
-  return result;
-}
-
 void OrvantiApp::Shutdown() {
   if (m_window) {
     m_window->hide();
     m_window.reset();
   }
-  Shared().destroyInternalData();
-  if (m_initialized) {
-    OV_ReleaseInstance();
-    OV_Finalize();
-    m_initialized = false;
-  }
+  m_library.shutdown();
 }
 
 }  // namespace ov::app

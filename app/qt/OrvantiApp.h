@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+#include "app/core/Router.h"
+
 class QObject;
 
 namespace ov::app {
@@ -43,11 +45,10 @@ class OrvantiApp {
   static void WatchConsoleSignals(QObject* owner);
 
  private:
-  int ImportLegacyToken();
   void Shutdown();
 
   std::unique_ptr<MainWindow> m_window;
-  bool m_initialized = false;
+  LibrarySession m_library;
 };
 
 }  // namespace ov::app

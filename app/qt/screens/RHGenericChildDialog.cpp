@@ -47,6 +47,15 @@ void RHGenericChildDialog::CRHCreateGenericChildDialog(QWidget* placeholder, boo
   ShowChildDialog(show);
 }
 
+void RHGenericChildDialog::createScreen(int dialogType, int) {
+  m_DialogType = dialogType;
+  CRHCreateGenericChildDialog(nullptr, true);
+}
+
+void RHGenericChildDialog::focusInitial() {
+  if (QWidget* focus = initialFocus()) focus->setFocus();
+}
+
 void RHGenericChildDialog::ShowChildDialog(bool show) {
   if (show) {
     setVisible(true);
@@ -114,7 +123,7 @@ MessageBoxes::Kind BoxKind(MessageKind kind) {
 }  // namespace
 
 void RHGenericChildDialog::showMessage(MessageKind kind, const std::string& text,
-                                      const std::string& caption) {
+                                       const std::string& caption) {
   MessageBoxes::Show(window(), BoxKind(kind), QString::fromStdString(text),
                      QString::fromStdString(caption));
 }
@@ -147,15 +156,17 @@ void RHGenericChildDialog::deliver(std::function<void()> task) {
 
 int RHGenericChildDialog::GenerateOTP(const wchar_t* challenge, QLabel* errorLabel) {
   ScreenModel::Generated generated = m_model->GenerateOTP(challenge, errorLabel == nullptr);
-  if (errorLabel != nullptr && !generated.refusal.empty()) errorLabel->setText(Str(generated.refusal));
+  if (errorLabel != nullptr && !generated.refusal.empty()) {
+    errorLabel->setText(Str(generated.refusal));
+  }
   return generated.result;
 }
 
 bool RHGenericChildDialog::ContinueToPasscode(bool setPinFirst, WithoutInfo withoutInfo,
                                               QLabel* errorLabel) {
   Text refusal;
-  const bool moved =
-      m_model->ContinueToPasscode(setPinFirst, withoutInfo, errorLabel != nullptr ? &refusal : nullptr);
+  const bool moved = m_model->ContinueToPasscode(setPinFirst, withoutInfo,
+                                                 errorLabel != nullptr ? &refusal : nullptr);
   if (errorLabel != nullptr && !refusal.empty()) errorLabel->setText(Str(refusal));
   return moved;
 }

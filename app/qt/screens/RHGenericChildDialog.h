@@ -5,7 +5,8 @@
 // Each view owns the screen's model (app/core), which decides; the view draws the model's state,
 // forwards the user's input and carries out the model's effects: a navigation message becomes a
 // posted NavigationEvent, a timer a QTimer that fires the model's handler, a box one of
-// MessageBoxes, the clipboard the SecretClipboard.
+// MessageBoxes, the clipboard the SecretClipboard. It is the router's slot for the screen: the
+// router's calls reach the model through the view, which draws again after each.
 #pragma once
 
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/core/Router.h"
 #include "app/core/ScreenModel.h"
 
 class QLabel;
@@ -22,7 +24,7 @@ class QTimer;
 
 namespace ov::app {
 
-class RHGenericChildDialog : public QWidget, public Effects {
+class RHGenericChildDialog : public QWidget, public Effects, public ScreenSlot {
   Q_OBJECT
 
   // First, so that the model exists before m_DialogType refers to its field.
@@ -35,18 +37,21 @@ class RHGenericChildDialog : public QWidget, public Effects {
                        std::unique_ptr<ScreenModel> model = nullptr, QWidget* parent = nullptr);
   ~RHGenericChildDialog() override;
 
-  ScreenModel& model() const { return *m_model; }
+  ScreenModel& model() const override { return *m_model; }
   // The variant, kept by the model.
   int& m_DialogType;
 
   // Creates the screen over `placeholder` (its contents are set up for m_DialogType) and shows it
   // when asked to.
   virtual void CRHCreateGenericChildDialog(QWidget* placeholder, bool show);
+  // The router's creation: the variant (a pair's halves get theirs), then creation in place.
+  void createScreen(int dialogType, int sideBar) override;
   // Shows (adding the timers) or hides (removing them).
-  virtual void ShowChildDialog(bool show);
+  void ShowChildDialog(bool show) override;
   // Hides the screen, stops its timers and forgets its contents until the next creation.
-  virtual void DestroyChildDialog();
-  bool isCreated() const { return m_model->isCreated(); }
+  void DestroyChildDialog() override;
+  bool isCreated() const override { return m_model->isCreated(); }
+  void focusInitial() override;
 
   void resetTimer(int id) { m_model->resetTimer(id); }
   // The timer of that ID (created on first use, named "timer<ID>").
@@ -74,21 +79,21 @@ class RHGenericChildDialog : public QWidget, public Effects {
     return m_model->ResetTokenAfterAsking(codeOnScreen);
   }
 
-  // Calls of the main window after it went back to this screen; the model decides, the view
+  // Calls of the router after it went back to this screen; the model decides, the view
   // draws again.
-  virtual void showErrorMessage() {
+  void showErrorMessage() override {
     m_model->showErrorMessage();
     refresh();
   }
-  virtual void showInvalidPINError() {
+  void showInvalidPINError() override {
     m_model->showInvalidPINError();
     refresh();
   }
-  virtual void ClearMessageLine() {
+  void ClearMessageLine() override {
     m_model->ClearMessageLine();
     refresh();
   }
-  virtual void ResetForReentry() {
+  void ResetForReentry() override {
     m_model->ResetForReentry();
     refresh();
   }
@@ -97,10 +102,10 @@ class RHGenericChildDialog : public QWidget, public Effects {
   // them with Back).
   virtual std::vector<QWidget*> focusCycle() const;
   // Escape pressed on this screen; true when the screen used it.
-  virtual bool onEscape() { return false; }
+  bool onEscape() override { return false; }
   // Back pressed on this screen: whatever leaving it undoes is done here; false keeps the user
   // on the screen.
-  virtual bool confirmBack() {
+  bool confirmBack() override {
     const bool leave = m_model->confirmBack();
     refresh();
     return leave;
@@ -108,7 +113,7 @@ class RHGenericChildDialog : public QWidget, public Effects {
   // The widget to focus when the screen is shown.
   virtual QWidget* initialFocus() const { return nullptr; }
   // True while the screen waits for work on another thread: the window is not left meanwhile.
-  virtual bool isBusy() const { return m_model->isBusy(); }
+  bool isBusy() const override { return m_model->isBusy(); }
 
   // Effects of the model.
   void post(int message, int code) override;

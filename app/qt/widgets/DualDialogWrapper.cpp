@@ -14,6 +14,12 @@ DualDialogWrapper::DualDialogWrapper(QObject* receiver, const QString& objectNam
   layout->addWidget(second, 0);
 }
 
+void DualDialogWrapper::createScreen(int dialogType, int sideBar) {
+  m_first->m_DialogType = dialogType;
+  m_second->m_DialogType = sideBar;
+  RHGenericChildDialog::createScreen(dialogType, sideBar);
+}
+
 void DualDialogWrapper::CRHCreateGenericChildDialog(QWidget* placeholder, bool show) {
   // The halves are set up first, shown inside the still hidden wrapper, so the timers their setup
   // starts keep running.

@@ -17,6 +17,8 @@ class DualDialogWrapper : public RHGenericChildDialog {
   RHGenericChildDialog* first() const { return m_first; }
   RHGenericChildDialog* second() const { return m_second; }
 
+  // The left half takes the variant, the right half the side bar's type.
+  void createScreen(int dialogType, int sideBar) override;
   void CRHCreateGenericChildDialog(QWidget* placeholder, bool show) override;
   void ShowChildDialog(bool show) override;
   void DestroyChildDialog() override;
