@@ -61,7 +61,7 @@ void WelcomeMessageModel::OnTimer(int id) {
   if (id == TimerId::kFocus) {
     stopTimer(id);
     m_focus = Control::Main;
-    ++m_focusMoves;
+    ++m_focusRequest;
   }
   ScreenModel::OnTimer(id);
 }

@@ -22,10 +22,10 @@ class WelcomeMessageModel : public ScreenModel {
   // Where the focus starts when the screen is shown: where the main button destroys something,
   // Enter at once must not, so the confirmations start on Cancel.
   Control initialFocus() const;
-  // The control the screen moved the focus to last, and how often it did: a view moves the focus
-  // when the count changed since it last looked.
+  // The control the screen last asked to focus, and a number that grows with each such request:
+  // a view moves the focus when it changed.
   Control focus() const { return m_focus; }
-  int focusMoves() const { return m_focusMoves; }
+  unsigned focusRequest() const { return m_focusRequest; }
 
   // The screen is shown.
   void OnShown();
@@ -47,7 +47,7 @@ class WelcomeMessageModel : public ScreenModel {
   bool m_cancelShown = true;
   Text m_error;
   Control m_focus = Control::Main;
-  int m_focusMoves = 0;
+  unsigned m_focusRequest = 0;
 };
 
 }  // namespace ov::app

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/core/screens/TokenNameModel.h"
+#include "app/core/screens/TokenNameOperationModel.h"
 #include "app/qt/Strings.h"
 #include "app/qt/Theme.h"
 #include "app/qt/widgets/ButtonST.h"
@@ -14,7 +14,7 @@
 namespace ov::app {
 
 TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QString& objectName)
-    : RHGenericChildDialog(receiver, objectName, std::make_unique<TokenNameModel>()) {
+    : RHGenericChildDialog(receiver, objectName, std::make_unique<TokenNameOperationModel>()) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(theme::DluX(12), theme::DluY(12), theme::DluX(12), theme::DluY(10));
   layout->setSpacing(theme::DluY(5));
@@ -27,7 +27,7 @@ TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QStr
   m_edit = new QLineEdit(this);
   m_edit->setObjectName(QStringLiteral("edit"));
   m_edit->setFont(theme::Helvetica(12));
-  m_edit->setMaxLength(TokenNameModel::kNameMaxLength);
+  m_edit->setMaxLength(TokenNameOperationModel::kNameMaxLength);
   m_edit->setAccessibleName(m_label->text());
   m_label->setBuddy(m_edit);
   m_error = new QLabel(this);
@@ -55,7 +55,7 @@ TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QStr
   }
   m_edit->installEventFilter(this);
   connect(m_edit, &QLineEdit::textEdited, this, [this](const QString& text) {
-    ModelOf<TokenNameModel>(*this).OnEnChangeEdit(text.toStdWString());
+    ModelOf<TokenNameOperationModel>(*this).OnEnChangeEdit(text.toStdWString());
   });
   connect(m_activate, &QPushButton::clicked, this, &TokenNameOperationDialog::OnBnClickedActivate);
   connect(m_later, &QPushButton::clicked, this,
@@ -70,13 +70,13 @@ void TokenNameOperationDialog::OnInitDialog() {
 }
 
 void TokenNameOperationDialog::refresh() {
-  const TokenNameModel& model = ModelOf<TokenNameModel>(*this);
+  const TokenNameOperationModel& model = ModelOf<TokenNameOperationModel>(*this);
   const QString name = QString::fromStdWString(model.name());
   if (m_edit->text() != name) m_edit->setText(name);
   m_error->setText(Str(model.error()));
   m_error->setAccessibleName(m_error->text());
-  if (model.focusMoves() != m_focusMovesDrawn) {
-    m_focusMovesDrawn = model.focusMoves();
+  if (model.focusRequest() != m_focusRequestDrawn) {
+    m_focusRequestDrawn = model.focusRequest();
     m_edit->setFocus();
   }
 }
@@ -84,11 +84,11 @@ void TokenNameOperationDialog::refresh() {
 std::wstring TokenNameOperationDialog::fieldText() const { return m_edit->text().toStdWString(); }
 
 void TokenNameOperationDialog::setAutoEnrollmentByURLMode(bool byUrl) {
-  ModelOf<TokenNameModel>(*this).setAutoEnrollmentByURLMode(byUrl);
+  ModelOf<TokenNameOperationModel>(*this).setAutoEnrollmentByURLMode(byUrl);
 }
 
 bool TokenNameOperationDialog::isAutoEnrollmentByURLMode() const {
-  return ModelOf<TokenNameModel>(*this).isAutoEnrollmentByURLMode();
+  return ModelOf<TokenNameOperationModel>(*this).isAutoEnrollmentByURLMode();
 }
 
 QWidget* TokenNameOperationDialog::initialFocus() const { return m_edit; }
@@ -110,23 +110,23 @@ bool TokenNameOperationDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TokenNameOperationDialog::createNewToken() {
-  const bool created = ModelOf<TokenNameModel>(*this).createNewToken(fieldText());
+  const bool created = ModelOf<TokenNameOperationModel>(*this).createNewToken(fieldText());
   refresh();
   return created;
 }
 
 void TokenNameOperationDialog::OnBnClickedActivate() {
-  ModelOf<TokenNameModel>(*this).OnBnClickedActivate(fieldText());
+  ModelOf<TokenNameOperationModel>(*this).OnBnClickedActivate(fieldText());
   refresh();
 }
 
 void TokenNameOperationDialog::OnBnClickedActivateLater() {
-  ModelOf<TokenNameModel>(*this).OnBnClickedActivateLater(fieldText());
+  ModelOf<TokenNameOperationModel>(*this).OnBnClickedActivateLater(fieldText());
   refresh();
 }
 
 void TokenNameOperationDialog::OnBnClickedCancel() {
-  ModelOf<TokenNameModel>(*this).OnBnClickedCancel();
+  ModelOf<TokenNameOperationModel>(*this).OnBnClickedCancel();
   refresh();
 }
 

@@ -48,7 +48,7 @@ class TokenNameOperationDialog : public RHGenericChildDialog {
   ButtonST* m_activate;
   ButtonST* m_later;
   ButtonST* m_cancel;
-  int m_focusMovesDrawn = 0;
+  unsigned m_focusRequestDrawn = 0;
 };
 
 }  // namespace ov::app

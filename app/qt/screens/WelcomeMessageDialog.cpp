@@ -53,8 +53,8 @@ void WelcomeMessageDialog::refresh() {
   m_cancel->setVisible(model.cancelShown());
   m_error->setText(Str(model.error()));
   m_error->setAccessibleName(m_error->text());
-  if (model.focusMoves() != m_focusMovesDrawn) {
-    m_focusMovesDrawn = model.focusMoves();
+  if (model.focusRequest() != m_focusRequestDrawn) {
+    m_focusRequestDrawn = model.focusRequest();
     (model.focus() == WelcomeMessageModel::Control::Cancel ? m_cancel : m_main)->setFocus();
   }
 }

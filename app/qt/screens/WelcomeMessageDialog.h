@@ -34,7 +34,7 @@ class WelcomeMessageDialog : public RHGenericChildDialog {
   QLabel* m_error;
   ButtonST* m_main;
   ButtonST* m_cancel;
-  int m_focusMovesDrawn = 0;
+  unsigned m_focusRequestDrawn = 0;
 };
 
 }  // namespace ov::app

@@ -6,7 +6,7 @@
 #include "app/core/CaseFold.h"
 #include "app/core/TokenRecords.h"
 #include "app/core/screens/TokenListModel.h"
-#include "app/core/screens/TokenNameModel.h"
+#include "app/core/screens/TokenNameOperationModel.h"
 #include "app/core/screens/WelcomeMessageModel.h"
 #include "support/TokenFixtures.h"
 #include "tests/app/core/CoreTestSupport.h"
@@ -118,7 +118,7 @@ TEST_F(ListScreensTest, RowsAreOrderedByNameIgnoringCaseInAnyScript) {
                                               L"Zulu", L"\u00e4pfel", L"\u00c4rger"}));
 }
 
-TEST_F(ListScreensTest, CaseIsIgnoredLetterByLetterInEveryScript) {
+TEST(CaseFoldTest, CaseIsIgnoredLetterByLetterInEveryScript) {
   struct Case {
     std::wstring a, b;
     bool same;
@@ -307,7 +307,7 @@ TEST_F(ListScreensTest, EachMessageHasItsTextsButtonsAndFocus) {
     if (inactive) {
       EXPECT_EQ(screen.effects.timers[TimerId::kFocus].milliseconds, 200);
       screen.model.fireTimer(TimerId::kFocus);
-      EXPECT_EQ(screen.model.focusMoves(), 1);
+      EXPECT_EQ(screen.model.focusRequest(), 1u);
       EXPECT_EQ(screen.model.focus(), Control::Main);
       EXPECT_FALSE(screen.model.isTimerRunning(TimerId::kFocus));
     }
@@ -466,14 +466,14 @@ TEST_F(ListScreensTest, AFailedDeactivationOrDeletionStaysWithItsReason) {
 
 TEST_F(ListScreensTest, TheProposedNameIsOneNoTokenHas) {
   {
-    Shown<TokenNameModel> screen;
+    Shown<TokenNameOperationModel> screen;
     EXPECT_EQ(screen.model.name(), L"Kelsa Orvanti");
     EXPECT_TRUE(screen.model.error().empty());
   }
   MakeInstalledToken("Kelsa Orvanti");
   MakeInstalledToken("Kelsa Orvanti 4");
   MakeInstalledToken("Other");
-  Shown<TokenNameModel> screen;
+  Shown<TokenNameOperationModel> screen;
   EXPECT_EQ(screen.model.name(), L"Kelsa Orvanti 5");
 }
 
@@ -497,16 +497,16 @@ TEST_F(ListScreensTest, NamesThatCannotBeTakenAreRefusedOnTheScreen) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Shown<TokenNameModel> screen;
-    const int moves = screen.model.focusMoves();
+    Shown<TokenNameOperationModel> screen;
+    const unsigned requests = screen.model.focusRequest();
     screen.model.OnEnChangeEdit(c.typed);
     screen.model.setAutoEnrollmentByURLMode(true);
     screen.model.OnBnClickedActivate(c.typed);
     EXPECT_TRUE(screen.effects.take().empty());
     EXPECT_EQ(screen.model.error(), Text::Of(c.error));
     EXPECT_EQ(screen.model.name(), c.fieldAfter);
-    EXPECT_EQ(screen.model.focusMoves(), moves + 1);
-    EXPECT_EQ(screen.model.focus(), TokenNameModel::Control::Edit);
+    EXPECT_EQ(screen.model.focusRequest(), requests + 1);
+    EXPECT_EQ(screen.model.focus(), TokenNameOperationModel::Control::Edit);
     EXPECT_FALSE(screen.model.isAutoEnrollmentByURLMode());
   }
   EXPECT_EQ(TokenNames().size(), 2u);
@@ -517,12 +517,12 @@ TEST_F(ListScreensTest, NamesThatCannotBeTakenAreRefusedOnTheScreen) {
 TEST_F(ListScreensTest, NoTokenIsCreatedBeyondTheLimit) {
   for (int i = 1; i < kMaxTokens; ++i) MakeInstalledToken("Token " + std::to_string(i));
   {
-    Shown<TokenNameModel> screen;
+    Shown<TokenNameOperationModel> screen;
     screen.model.OnBnClickedActivateLater(L"Tenth and last");
     EXPECT_EQ(screen.effects.take(),
               (std::vector<Posted>{Cancelled(Cancel::kToTokenList), Indicated(Indicator::kHideA)}));
   }
-  Shown<TokenNameModel> screen;
+  Shown<TokenNameOperationModel> screen;
   for (bool later : {false, true}) {
     if (later) {
       screen.model.OnBnClickedActivateLater(L"Eleventh");
@@ -563,7 +563,7 @@ TEST_F(ListScreensTest, ANewTokenIsCreatedUnderTheTrimmedNameAndTheFlowGoesOn) {
     SCOPED_TRACE(c.what);
     MakeActivatedToken("Open elsewhere", kEventPolicy);
     OV_CreateInstanceA("Open elsewhere", 0);  // a token left open does not block the new one
-    Shown<TokenNameModel> screen;
+    Shown<TokenNameOperationModel> screen;
     screen.model.setAutoEnrollmentByURLMode(c.byUrl);
     const std::wstring name = L"New " + std::to_wstring(++made);
     const std::wstring typed = L"  " + name + L"\u00a0";
@@ -588,7 +588,7 @@ TEST_F(ListScreensTest, ANewTokenIsCreatedUnderTheTrimmedNameAndTheFlowGoesOn) {
 
 // Any other refusal of the library ends the application as every unexpected failure does.
 TEST_F(ListScreensTest, ALibraryFailureWhileCreatingAborts) {
-  Shown<TokenNameModel> screen;
+  Shown<TokenNameOperationModel> screen;
   ASSERT_EQ(OV_Finalize(), OV_OK);
   screen.model.OnBnClickedActivate(L"Kelsa Orvanti");
   EXPECT_EQ(screen.effects.take(), std::vector<Posted>{Cancelled(Cancel::kAbort)});

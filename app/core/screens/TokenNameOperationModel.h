@@ -12,7 +12,7 @@
 
 namespace ov::app {
 
-class TokenNameModel : public ScreenModel {
+class TokenNameOperationModel : public ScreenModel {
  public:
   enum class Control { Edit, Activate, ActivateLater, Cancel };
   static constexpr int kNameMaxLength = 256;
@@ -20,9 +20,10 @@ class TokenNameModel : public ScreenModel {
   // The name field's text: the proposal when the screen is set up, emptied after some refusals.
   const std::wstring& name() const { return m_name; }
   const Text& error() const { return m_error; }
-  // Where a refusal put the focus, and how often: a view moves the focus when the count changed.
+  // The control a refusal asked to focus, and a number that grows with each such request: a view
+  // moves the focus when it changed.
   Control focus() const { return m_focus; }
-  int focusMoves() const { return m_focusMoves; }
+  unsigned focusRequest() const { return m_focusRequest; }
 
   void setAutoEnrollmentByURLMode(bool byUrl) { m_byUrl = byUrl; }
   bool isAutoEnrollmentByURLMode() const { return m_byUrl; }
@@ -44,7 +45,7 @@ class TokenNameModel : public ScreenModel {
   std::wstring m_name;
   Text m_error;
   Control m_focus = Control::Edit;
-  int m_focusMoves = 0;
+  unsigned m_focusRequest = 0;
   bool m_byUrl = false;
 };
 

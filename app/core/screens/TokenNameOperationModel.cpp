@@ -1,4 +1,4 @@
-#include "app/core/screens/TokenNameModel.h"
+#include "app/core/screens/TokenNameOperationModel.h"
 
 #include <string>
 #include <vector>
@@ -44,7 +44,7 @@ std::wstring_view Trimmed(std::wstring_view text) {
 
 }  // namespace
 
-void TokenNameModel::OnInitDialog() {
+void TokenNameOperationModel::OnInitDialog() {
   AppLog log("CTokenNameOperationDialog::OnInitDialog");
   m_error = {};
   std::vector<std::string> names;
@@ -58,14 +58,14 @@ void TokenNameModel::OnInitDialog() {
   m_focus = Control::Edit;
 }
 
-void TokenNameModel::refuse(int textId, bool clearField) {
+void TokenNameOperationModel::refuse(int textId, bool clearField) {
   m_error = textId == kStrTokenLimit ? Text::Of(textId, kMaxTokens) : Text::Of(textId);
   if (clearField) m_name.clear();
   m_focus = Control::Edit;
-  ++m_focusMoves;
+  ++m_focusRequest;
 }
 
-bool TokenNameModel::createNewToken(std::wstring_view text) {
+bool TokenNameOperationModel::createNewToken(std::wstring_view text) {
   AppLog log("CTokenNameOperationDialog::createNewToken");
   m_name = text;
   const std::wstring name(Trimmed(text));
@@ -106,7 +106,7 @@ bool TokenNameModel::createNewToken(std::wstring_view text) {
   return true;
 }
 
-void TokenNameModel::OnBnClickedActivate(std::wstring_view text) {
+void TokenNameOperationModel::OnBnClickedActivate(std::wstring_view text) {
   AppLog log("CTokenNameOperationDialog::OnBnClickedActivate");
   if (createNewToken(text)) {
     postContinue(m_byUrl ? Continue::kPortalUrl : Continue::kEnrollmentMethod);
@@ -115,7 +115,7 @@ void TokenNameModel::OnBnClickedActivate(std::wstring_view text) {
   m_byUrl = false;
 }
 
-void TokenNameModel::OnBnClickedActivateLater(std::wstring_view text) {
+void TokenNameOperationModel::OnBnClickedActivateLater(std::wstring_view text) {
   AppLog log("CTokenNameOperationDialog::OnBnClickedActivateLater");
   if (createNewToken(text)) {
     postCancel(Cancel::kToTokenList);
@@ -124,7 +124,7 @@ void TokenNameModel::OnBnClickedActivateLater(std::wstring_view text) {
   m_byUrl = false;
 }
 
-void TokenNameModel::OnBnClickedCancel() {
+void TokenNameOperationModel::OnBnClickedCancel() {
   AppLog log("CTokenNameOperationDialog::OnBnClickedCancel");
   postCancel(Cancel::kBackHideBack);
 }
