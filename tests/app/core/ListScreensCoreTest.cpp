@@ -3,6 +3,10 @@
 // texts and buttons, and the name's proposal and refusals, against the real library.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "app/core/CaseFold.h"
 #include "app/core/TokenRecords.h"
 #include "app/core/screens/TokenListModel.h"
