@@ -148,6 +148,8 @@ constexpr std::pair<int, const char*> kStrings[] = {
           "gave you this enrollment."},
     {511, "Enrolling the token. This may take a minute."},
     {516, "The enrollment string on standard input is longer than 64 KiB; it was not read."},
+    {517, "You already have %d tokens, the most there can be. Delete a token before you create a "
+          "new one."},
     {600, "The enrollment server could not be reached. Check the address and your network "
           "connection."},
     {601, "The enrollment server's certificate is not trusted."},

@@ -25,6 +25,7 @@ inline constexpr int kStrQuit = 509;
 inline constexpr int kStrEnrollmentServerQuestion = 510;
 inline constexpr int kStrEnrolling = 511;
 inline constexpr int kStrInputTooLong = 516;
+inline constexpr int kStrTokenLimit = 517;
 inline constexpr int kStrMultiHost = 200;
 
 struct Text {

@@ -462,6 +462,24 @@ class EnrollmentFlowTest : public QObject, protected ov::test::WindowDriver {
       QCOMPARE(shownCode(), ov::test::Hotp(provisionedKey(*server), 0, 8));
     }
   }
+
+  // A start with an enrollment string goes to the new token's name whatever the number of
+  // tokens; with ten held, the name screen says so and makes no eleventh.
+  void aStartWithAnEnrollmentStringMakesNoTokenBeyondTheLimit() {
+    for (int i = 1; i <= kMaxTokens; ++i) {
+      ov::test::MakeInstalledToken("Token " + std::to_string(i));
+    }
+    openWindow(Base64Lines(QStringLiteral(
+        "EnrollmentURL=https://enroll.example/dskpp\r\nUserID=dave\r\nPassphrase=pw")));
+    QCOMPARE(window->activeScreenCode(), Continue::kTokenName);
+    for (const char* name : {"activateButton", "activateLaterButton"}) {
+      click(name);
+      QCOMPARE(window->activeScreenCode(), Continue::kTokenName);
+      QCOMPARE(text("errorText"), Str(kStrTokenLimit, kMaxTokens));
+      QCOMPARE(visible<QLabel>("errorText")->accessibleName(), text("errorText"));
+    }
+    QCOMPARE(ov::app::CountTokens(), kMaxTokens);
+  }
 };
 
 OV_APP_TEST_MAIN(EnrollmentFlowTest)

@@ -30,11 +30,11 @@ class TokenListDialog : public RHGenericChildDialog {
   void OnLvnItemchangedList1(int row);
 
  protected:
-  void OnInitDialog() override;
-  void OnTimer(int id) override;
+  void refresh() override;
 
  private:
   CustomListCtrl* m_list;
+  int m_readingDrawn = -1;
 };
 
 }  // namespace ov::app

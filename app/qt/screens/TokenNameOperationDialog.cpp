@@ -5,22 +5,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
-#include <string>
-#include <vector>
 
-#include "app/core/AppLog.h"
-#include "app/core/Navigation.h"
-#include "app/core/SharedValues.h"
+#include "app/core/screens/TokenNameOperationModel.h"
 #include "app/qt/Strings.h"
 #include "app/qt/Theme.h"
-#include "app/core/TokenRecords.h"
 #include "app/qt/widgets/ButtonST.h"
-#include "frontend/TokenNaming.h"
 
 namespace ov::app {
 
 TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QString& objectName)
-    : RHGenericChildDialog(receiver, objectName) {
+    : RHGenericChildDialog(receiver, objectName, std::make_unique<TokenNameOperationModel>()) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(theme::DluX(12), theme::DluY(12), theme::DluX(12), theme::DluY(10));
   layout->setSpacing(theme::DluY(5));
@@ -33,7 +27,7 @@ TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QStr
   m_edit = new QLineEdit(this);
   m_edit->setObjectName(QStringLiteral("edit"));
   m_edit->setFont(theme::Helvetica(12));
-  m_edit->setMaxLength(256);
+  m_edit->setMaxLength(TokenNameOperationModel::kNameMaxLength);
   m_edit->setAccessibleName(m_label->text());
   m_label->setBuddy(m_edit);
   m_error = new QLabel(this);
@@ -60,6 +54,9 @@ TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QStr
     addToCycle(widget);
   }
   m_edit->installEventFilter(this);
+  connect(m_edit, &QLineEdit::textEdited, this, [this](const QString& text) {
+    ModelOf<TokenNameOperationModel>(*this).OnEnChangeEdit(text.toStdWString());
+  });
   connect(m_activate, &QPushButton::clicked, this, &TokenNameOperationDialog::OnBnClickedActivate);
   connect(m_later, &QPushButton::clicked, this,
           &TokenNameOperationDialog::OnBnClickedActivateLater);
@@ -67,16 +64,31 @@ TokenNameOperationDialog::TokenNameOperationDialog(QObject* receiver, const QStr
 }
 
 void TokenNameOperationDialog::OnInitDialog() {
-  AppLog log("CTokenNameOperationDialog::OnInitDialog");
-  setError(QString());
-  std::vector<std::string> names;
-  {
-    TokenList tokens;
-    for (const OVTokenInfoW& info : tokens)
-      names.push_back(FromWide(info.m_szTokenName).toStdString());
-  }
-  m_edit->setText(QString::fromStdString(frontend::GetUniqueTokenName(names)));
+  // The proposal is drawn selected, so typing replaces it.
+  refresh();
   m_edit->selectAll();
+}
+
+void TokenNameOperationDialog::refresh() {
+  const TokenNameOperationModel& model = ModelOf<TokenNameOperationModel>(*this);
+  const QString name = QString::fromStdWString(model.name());
+  if (m_edit->text() != name) m_edit->setText(name);
+  m_error->setText(Str(model.error()));
+  m_error->setAccessibleName(m_error->text());
+  if (model.focusRequest() != m_focusRequestDrawn) {
+    m_focusRequestDrawn = model.focusRequest();
+    m_edit->setFocus();
+  }
+}
+
+std::wstring TokenNameOperationDialog::fieldText() const { return m_edit->text().toStdWString(); }
+
+void TokenNameOperationDialog::setAutoEnrollmentByURLMode(bool byUrl) {
+  ModelOf<TokenNameOperationModel>(*this).setAutoEnrollmentByURLMode(byUrl);
+}
+
+bool TokenNameOperationDialog::isAutoEnrollmentByURLMode() const {
+  return ModelOf<TokenNameOperationModel>(*this).isAutoEnrollmentByURLMode();
 }
 
 QWidget* TokenNameOperationDialog::initialFocus() const { return m_edit; }
@@ -97,71 +109,25 @@ bool TokenNameOperationDialog::eventFilter(QObject* watched, QEvent* event) {
   return RHGenericChildDialog::eventFilter(watched, event);
 }
 
-void TokenNameOperationDialog::setError(const QString& text) {
-  m_error->setText(text);
-  m_error->setAccessibleName(text);
-}
-
 bool TokenNameOperationDialog::createNewToken() {
-  AppLog log("CTokenNameOperationDialog::createNewToken");
-  const QString name = m_edit->text().trimmed();
-  if (name.isEmpty()) {
-    setError(Str(166));
-    m_edit->setFocus();
-    return false;
-  }
-  {
-    TokenList tokens;
-    for (const OVTokenInfoW& info : tokens) {
-      if (FromWide(info.m_szTokenName).toLower() == name.toLower()) {
-        setError(Str(191));
-        m_edit->clear();
-        m_edit->setFocus();
-        return false;
-      }
-    }
-  }
-  const std::wstring wide = name.toStdWString();
-  OV_ReleaseInstance();  // a token left open elsewhere must not block the new one
-  const int32_t result = OV_CreateInstanceW(wide.c_str(), 0);
-  log.Number("result", result);
-  if (result == OV_ERR_INVALID_PARAM) {
-    setError(Str(166));
-    m_edit->clear();
-    m_edit->setFocus();
-    log.Message("INVALID PARAM PROVIDED");
-    return false;
-  }
-  if (result != OV_OK) {
-    log.Message("Create Instance Failed");
-    postCancel(Cancel::kAbort);
-    return false;
-  }
-  Shared().setTokenName(wide);
-  return true;
+  const bool created = ModelOf<TokenNameOperationModel>(*this).createNewToken(fieldText());
+  refresh();
+  return created;
 }
 
 void TokenNameOperationDialog::OnBnClickedActivate() {
-  AppLog log("CTokenNameOperationDialog::OnBnClickedActivate");
-  if (createNewToken()) {
-    postContinue(m_byUrl ? Continue::kPortalUrl : Continue::kEnrollmentMethod);
-    postTitleIndicator(Indicator::kShowA);
-  }
-  m_byUrl = false;
+  ModelOf<TokenNameOperationModel>(*this).OnBnClickedActivate(fieldText());
+  refresh();
 }
 
 void TokenNameOperationDialog::OnBnClickedActivateLater() {
-  AppLog log("CTokenNameOperationDialog::OnBnClickedActivateLater");
-  if (createNewToken()) {
-    postCancel(Cancel::kToTokenList);
-    postTitleIndicator(Indicator::kHideA);
-  }
-  m_byUrl = false;
+  ModelOf<TokenNameOperationModel>(*this).OnBnClickedActivateLater(fieldText());
+  refresh();
 }
 
 void TokenNameOperationDialog::OnBnClickedCancel() {
-  AppLog log("CTokenNameOperationDialog::OnBnClickedCancel");
-  postCancel(Cancel::kBackHideBack);
+  ModelOf<TokenNameOperationModel>(*this).OnBnClickedCancel();
+  refresh();
 }
 
 }  // namespace ov::app

@@ -4,6 +4,8 @@
 // Activate Later keeps the new token for later.
 #pragma once
 
+#include <string>
+
 #include "app/qt/screens/RHGenericChildDialog.h"
 
 class QLabel;
@@ -22,8 +24,8 @@ class TokenNameOperationDialog : public RHGenericChildDialog {
   QWidget* initialFocus() const override;
   bool onEscape() override;
 
-  void setAutoEnrollmentByURLMode(bool byUrl) { m_byUrl = byUrl; }
-  bool isAutoEnrollmentByURLMode() const { return m_byUrl; }
+  void setAutoEnrollmentByURLMode(bool byUrl);
+  bool isAutoEnrollmentByURLMode() const;
 
   bool createNewToken();
   void OnBnClickedActivate();
@@ -32,10 +34,12 @@ class TokenNameOperationDialog : public RHGenericChildDialog {
 
  protected:
   void OnInitDialog() override;
+  void refresh() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void setError(const QString& text);
+  // The field's text for a handler of the model.
+  std::wstring fieldText() const;
 
   QLabel* m_headline;
   QLabel* m_label;
@@ -44,7 +48,7 @@ class TokenNameOperationDialog : public RHGenericChildDialog {
   ButtonST* m_activate;
   ButtonST* m_later;
   ButtonST* m_cancel;
-  bool m_byUrl = false;
+  unsigned m_focusRequestDrawn = 0;
 };
 
 }  // namespace ov::app

@@ -26,18 +26,15 @@ class WelcomeMessageDialog : public RHGenericChildDialog {
   void OnBnClickedCancelBtn();
 
  protected:
-  void OnInitDialog() override;
-  void OnTimer(int id) override;
+  void refresh() override;
 
  private:
-  // The main button deactivates or deletes the token.
-  bool destroys() const;
-
   QLabel* m_headline;
   QLabel* m_text;
   QLabel* m_error;
   ButtonST* m_main;
   ButtonST* m_cancel;
+  unsigned m_focusRequestDrawn = 0;
 };
 
 }  // namespace ov::app
