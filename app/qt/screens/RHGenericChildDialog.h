@@ -38,6 +38,8 @@ class RHGenericChildDialog : public QWidget, public Effects, public ScreenSlot {
   ~RHGenericChildDialog() override;
 
   ScreenModel& model() const override { return *m_model; }
+  // Not virtual: a view's own model() returns its model's type (and overrides the one above).
+  ScreenModel& ownModel() const { return *m_model; }
   // The variant, kept by the model.
   int& m_DialogType;
 
@@ -164,7 +166,7 @@ class InactivityModel : public ScreenModel {
 // The view of a screen whose model is of type M.
 template <typename M>
 M& ModelOf(const RHGenericChildDialog& view) {
-  return static_cast<M&>(view.model());
+  return static_cast<M&>(view.ownModel());
 }
 
 }  // namespace ov::app
