@@ -160,7 +160,6 @@ void PinOperationModel::resetToHttps() {
 void PinOperationModel::OnInitDialog() {
   AppLog log("CPinOperationDialog::OnInitDialog");
   log.Number("m_DialogType", m_DialogType);
-  m_wantsClipboard = false;
   const Variant* variant = FindVariant(m_DialogType);
   if (variant == nullptr) return;
   // The screen object serves one token after another: what the last one's PIN checks showed
@@ -221,17 +220,19 @@ void PinOperationModel::OnInitDialog() {
       // Continue runs once the screen is shown, as a press of the button would.
       startTimer(kContinueNowTimer, 0, true);
     } else {
-      // Until the view offers the clipboard, the field waits with the scheme.
-      m_field.assign(kHttps);
-      m_wantsClipboard = true;
+      // An enrollment string the user copied is taken from the clipboard; else the field
+      // waits with the scheme.
+      std::string copied = effects().clipboardText();
+      std::wstring wide = FromUtf8(copied);
+      if (OfferClipboard(wide)) effects().clearClipboard();
+      SecretText::Wipe(wide);
+      Wipe(copied);
     }
   }
   postTitleIndicator(Indicator::kShowA);
 }
 
 bool PinOperationModel::OfferClipboard(std::wstring_view text) {
-  if (!m_wantsClipboard) return false;
-  m_wantsClipboard = false;
   std::string narrow = ToUtf8(Trimmed(text));
   // Only an enrollment string is taken (and removed, since it may carry a passphrase).
   const bool taken = !narrow.empty() && IsEnrollmentString(narrow);

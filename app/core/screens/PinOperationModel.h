@@ -62,12 +62,6 @@ class PinOperationModel : public ScreenModel {
 
   // An enrollment string handed over at start-up, taken by the next showing of variant 36.
   void setURLEnrollmentString(std::wstring_view text);
-  // True when the enrollment-string variant was set up without one handed over: the view offers
-  // the clipboard's text to OfferClipboard.
-  bool wantsClipboard() const { return m_wantsClipboard; }
-  // Takes an enrollment string from the clipboard's text; true when the view is to empty the
-  // clipboard (it may carry a passphrase). Anything else on it is the user's and stays.
-  bool OfferClipboard(std::wstring_view text);
 
   // The field's text changed (typed when `byUser`: the inactivity count starts again).
   void OnEditChange(std::wstring_view text, bool byUser);
@@ -129,7 +123,9 @@ class PinOperationModel : public ScreenModel {
   bool m_cancelVisible = true;
   Control m_focus = Control::Field;
   unsigned m_focusRequest = 0;
-  bool m_wantsClipboard = false;
+  // Takes an enrollment string from the clipboard's text into the field; true when the clipboard
+  // is to be emptied (it may carry a passphrase). Anything else on it is the user's and stays.
+  bool OfferClipboard(std::wstring_view text);
   SecretText m_pendingEnrollmentString;
 };
 

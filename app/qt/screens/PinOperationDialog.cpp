@@ -1,6 +1,5 @@
 #include "app/qt/screens/PinOperationDialog.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -110,17 +109,6 @@ void PinOperationDialog::setURLEnrollmentString(const QString& text) {
   std::wstring wide = Wide(text);
   pinModel().setURLEnrollmentString(wide);
   SecretText::Wipe(wide);
-}
-
-void PinOperationDialog::OnInitDialog() {
-  PinOperationModel& model = pinModel();
-  if (!model.wantsClipboard()) return;
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  QString text = clipboard->text();
-  std::wstring wide = Wide(text);
-  if (model.OfferClipboard(wide)) clipboard->clear();
-  SecretText::Wipe(wide);
-  WipeQString(text);
 }
 
 void PinOperationDialog::OnDestroy() { refresh(); }

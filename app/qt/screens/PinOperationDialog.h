@@ -30,7 +30,6 @@ class PinOperationDialog : public RHGenericChildDialog {
   void OnBnClickedCancelbtn();
 
  protected:
-  void OnInitDialog() override;
   void OnDestroy() override;
   void refresh() override;
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -151,18 +151,6 @@ class RHGenericChildDialog : public QWidget, public Effects, public ScreenSlot {
   std::vector<QWidget*> m_cycle;
 };
 
-// The model of a screen whose decisions are still in its view: only whether a variant counts
-// inactivity.
-class InactivityModel : public ScreenModel {
- public:
-  explicit InactivityModel(std::function<bool(int dialogType)> counts)
-      : m_counts(std::move(counts)) {}
-  bool isTimer1Added() const override { return m_counts(m_DialogType); }
-
- private:
-  std::function<bool(int)> m_counts;
-};
-
 // The view of a screen whose model is of type M.
 template <typename M>
 M& ModelOf(const RHGenericChildDialog& view) {

@@ -145,6 +145,8 @@ class RecordedEffects : public app::Effects {
   }
   void copySecret(std::string_view text) override { clipboard.assign(text); }
   void clearSecret() override { clipboard.clear(); }
+  std::string clipboardText() override { return userClipboard; }
+  void clearClipboard() override { userClipboard.clear(); }
   void deliver(std::function<void()> task) override {
     std::lock_guard lock(m_mutex);
     m_tasks.push_back(std::move(task));
@@ -176,7 +178,8 @@ class RecordedEffects : public app::Effects {
   std::map<int, Timer> timers;
   std::vector<Box> boxes;
   std::deque<bool> answers;
-  std::string clipboard;
+  std::string clipboard;      // the secret copied through copySecret
+  std::string userClipboard;  // what the user's clipboard holds for clipboardText
 
  private:
   std::mutex m_mutex;

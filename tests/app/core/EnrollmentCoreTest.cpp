@@ -39,17 +39,13 @@ std::string UsersJson() {
 
 std::string Str(int id) { return ov::frontend::OVString(id); }
 
-// Recorded effects with a clipboard the screen may read and empty, and a count of the outcomes
-// handed over but not yet run.
+// Recorded effects with a count of the outcomes handed over but not yet run.
 class EnrollmentEffects : public RecordedEffects {
  public:
-  std::string clipboardText() override { return userClipboard; }
-  void clearClipboard() override { userClipboard.clear(); }
   void deliver(std::function<void()> task) override {
     ++handedOver;
     RecordedEffects::deliver(std::move(task));
   }
-  std::string userClipboard;
   std::atomic<int> handedOver{0};
 };
 

@@ -505,16 +505,21 @@ TEST_F(PinScreensCoreTest, TheEnrollmentStringAndThePortalUrl) {
   for (const Offer& o : offers) {
     SCOPED_TRACE(o.name);
     Shared().g_szPrefilledPassword.assign(L"left over");
-    Shown<PinOperationModel> screen(D::ENTER_PORTAL_URL);
+    RecordedEffects effects;
+    effects.userClipboard = ToUtf8(o.clipboard);
+    PinOperationModel model;
+    model.setEffects(&effects);
+    model.m_DialogType = D::ENTER_PORTAL_URL;
+    model.create();
     EXPECT_TRUE(Shared().g_szPrefilledPassword.empty());
-    ASSERT_TRUE(screen.model.wantsClipboard());
-    EXPECT_EQ(screen.model.OfferClipboard(o.clipboard), o.taken);
-    EXPECT_FALSE(screen.model.wantsClipboard());
-    EXPECT_EQ(screen.model.field().view(), o.taken ? enrollment : L"https://");
-    EXPECT_EQ(screen.model.hintVisible(), o.taken);
+    EXPECT_EQ(model.field().view(), o.taken ? enrollment : L"https://");
+    // Only an enrollment string leaves the clipboard; the user's own text stays.
+    EXPECT_EQ(effects.userClipboard.empty(), o.taken || o.clipboard.empty());
+    EXPECT_EQ(model.hintVisible(), o.taken);
     if (o.taken) {
-      EXPECT_EQ(screen.model.hint(), Text::Of(226));
+      EXPECT_EQ(model.hint(), Text::Of(226));
     }
+    model.setEffects(nullptr);
   }
 
   struct Input {
@@ -560,6 +565,7 @@ TEST_F(PinScreensCoreTest, AHandedOverEnrollmentStringContinuesOnceShown) {
   MakeInstalledToken("Fresh");
   OpenedToken token("Fresh");
   const std::wstring enrollment = FromUtf8(Base64("EnrollmentURL=https://enroll.example/x"));
+  const std::wstring copied = FromUtf8(Base64("EnrollmentURL=https://copied.example/y"));
   for (const bool hiddenFirst : {false, true}) {
     SCOPED_TRACE(hiddenFirst ? "hidden" : "shown");
     RecordedEffects effects;
@@ -567,8 +573,8 @@ TEST_F(PinScreensCoreTest, AHandedOverEnrollmentStringContinuesOnceShown) {
     model.setEffects(&effects);
     model.m_DialogType = D::ENTER_PORTAL_URL;
     model.setURLEnrollmentString(enrollment);
+    effects.userClipboard = ToUtf8(copied);
     model.create();
-    EXPECT_FALSE(model.wantsClipboard());
     EXPECT_EQ(model.field().view(), enrollment);
     ASSERT_TRUE(effects.running(PinOperationModel::kContinueNowTimer));
     EXPECT_EQ(effects.timers[PinOperationModel::kContinueNowTimer].milliseconds, 0);
@@ -582,10 +588,10 @@ TEST_F(PinScreensCoreTest, AHandedOverEnrollmentStringContinuesOnceShown) {
                                                      Indicated(Indicator::kShowA)}));
       EXPECT_EQ(Shared().g_szEnrollmentUrl.view(), L"https://enroll.example/x");
     }
-    // Taken once: the next showing offers the clipboard.
+    // Taken once: the next showing takes what the clipboard holds.
     model.destroy();
     model.create();
-    EXPECT_TRUE(model.wantsClipboard());
+    EXPECT_EQ(model.field().view(), copied);
     model.setEffects(nullptr);
   }
 }
