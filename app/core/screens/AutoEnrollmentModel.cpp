@@ -5,6 +5,7 @@
 
 #include "app/core/AppLog.h"
 #include "app/core/Navigation.h"
+#include "app/core/ServerHost.h"
 #include "frontend/EnrollmentString.h"
 #include "frontend/StringTable.h"
 #include "frontend/WipeBytes.h"
@@ -14,105 +15,6 @@ namespace ov::app {
 namespace {
 
 namespace D = DialogType;
-
-// The characters of a wide text as code points (UTF-16 pairs joined where wchar_t is 16 bits).
-std::u32string CodePoints(std::wstring_view text) {
-  std::u32string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    auto c = static_cast<char32_t>(text[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-        const auto low = static_cast<char32_t>(text[i + 1]);
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-          ++i;
-        }
-      }
-    }
-    out += c;
-  }
-  return out;
-}
-
-std::string Utf8(const std::u32string& text) {
-  std::wstring wide;
-  for (char32_t c : text) {
-    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-      wide += static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-      wide += static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      wide += static_cast<wchar_t>(c);
-    }
-  }
-  return ToUtf8(wide);
-}
-
-// Lower case for the letters host names use: ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic.
-char32_t ToLower(char32_t c) {
-  if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  if (c == 0x178) return 0xFF;
-  if (c >= 0x100 && c <= 0x17E && c != 0x130) {
-    // Capital and small letters in pairs, the capital even except in two runs.
-    const bool oddRun = (c >= 0x139 && c <= 0x148) || c >= 0x179;
-    if (c != 0x138 && c != 0x149 && (c % 2 == 1) == oddRun) return c + 1;
-  }
-  if ((c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) return c + 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  return c;
-}
-
-bool IsLabelDot(char32_t c) { return c == U'.' || c == 0x3002 || c == 0xFF0E || c == 0xFF61; }
-
-// RFC 3492's encoding of one label; nothing when its numbers overflow.
-std::optional<std::string> Punycode(const std::u32string& label) {
-  constexpr uint32_t kBase = 36, kTMin = 1, kTMax = 26, kSkew = 38, kDamp = 700;
-  auto digit = [](uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + (d - 26)); };
-  auto adapt = [](uint32_t delta, uint32_t points, bool first) {
-    delta = first ? delta / kDamp : delta / 2;
-    delta += delta / points;
-    uint32_t k = 0;
-    while (delta > ((kBase - kTMin) * kTMax) / 2) {
-      delta /= kBase - kTMin;
-      k += kBase;
-    }
-    return k + (kBase - kTMin + 1) * delta / (delta + kSkew);
-  };
-  std::string out;
-  for (char32_t c : label) {
-    if (c < 0x80) out += static_cast<char>(c);
-  }
-  const auto basic = static_cast<uint32_t>(out.size());
-  uint32_t handled = basic;
-  if (basic > 0) out += '-';
-  uint32_t n = 0x80, delta = 0, bias = 72;
-  while (handled < label.size()) {
-    uint32_t m = UINT32_MAX;
-    for (char32_t c : label) {
-      if (c >= n && c < m) m = c;
-    }
-    if (m - n > (UINT32_MAX - delta) / (handled + 1)) return std::nullopt;
-    delta += (m - n) * (handled + 1);
-    n = m;
-    for (char32_t c : label) {
-      if (c < n && ++delta == 0) return std::nullopt;
-      if (c != n) continue;
-      uint32_t q = delta;
-      for (uint32_t k = kBase;; k += kBase) {
-        const uint32_t t = k <= bias ? kTMin : k >= bias + kTMax ? kTMax : k - bias;
-        if (q < t) break;
-        out += digit(t + (q - t) % (kBase - t));
-        q = (q - t) / (kBase - t);
-      }
-      out += digit(q);
-      bias = adapt(delta, handled + 1, handled == basic);
-      delta = 0;
-      ++handled;
-    }
-    ++delta;
-    ++n;
-  }
-  return out;
-}
 
 // Whitespace as the edit boxes' texts are trimmed of it.
 bool IsSpace(wchar_t c) {
@@ -149,44 +51,6 @@ Text SoftPinRuleText(int32_t minLength, int32_t maxLength, int32_t complexity) {
     return minLength == maxLength ? Text::Of(232, minLength) : Text::Of(216, minLength, maxLength);
   }
   return minLength == maxLength ? Text::Of(218, minLength) : Text::Of(190, minLength, maxLength);
-}
-
-std::string ServerHostForDisplay(std::wstring_view url) {
-  const std::size_t scheme = url.find(L"://");
-  std::wstring_view authority = scheme == std::wstring_view::npos ? url : url.substr(scheme + 3);
-  authority = authority.substr(0, authority.find_first_of(L"/?#"));
-  if (const std::size_t at = authority.rfind(L'@'); at != std::wstring_view::npos) {
-    authority.remove_prefix(at + 1);
-  }
-  std::wstring_view host = authority;
-  if (!host.empty() && host.front() == L'[') {
-    const std::size_t close = host.find(L']');
-    host = host.substr(1, close == std::wstring_view::npos ? host.npos : close - 1);
-  } else if (const std::size_t colon = host.rfind(L':'); colon != std::wstring_view::npos) {
-    host = host.substr(0, colon);
-  }
-  std::u32string lower = CodePoints(host);
-  for (char32_t& c : lower) c = ToLower(c);
-  std::string shown;
-  std::u32string label;
-  for (std::size_t i = 0; i <= lower.size(); ++i) {
-    if (i < lower.size() && !IsLabelDot(lower[i])) {
-      label += lower[i];
-      continue;
-    }
-    bool ascii = true;
-    for (char32_t c : label) ascii = ascii && c < 0x80;
-    if (ascii) {
-      shown += Utf8(label);
-    } else if (const std::optional<std::string> encoded = Punycode(label)) {
-      shown += "xn--" + *encoded;
-    } else {
-      return Utf8(lower);  // not a name that has an ASCII form: shown as it stands
-    }
-    if (i < lower.size()) shown += '.';
-    label.clear();
-  }
-  return shown;
 }
 
 AutoEnrollmentModel::~AutoEnrollmentModel() {

@@ -20,11 +20,6 @@ namespace ov::app {
 // The soft-PIN rule as the server gave it.
 Text SoftPinRuleText(int32_t minLength, int32_t maxLength, int32_t complexity);
 
-// The host of an https address as the user is shown it: lower case, without user, port or path,
-// and a name beyond ASCII in its ASCII (punycode) form, so that a look-alike letter cannot pass
-// for the host the user knows.
-std::string ServerHostForDisplay(std::wstring_view url);
-
 class AutoEnrollmentModel : public ScreenModel {
  public:
   enum class Control { None, First, Second, Continue, Cancel };

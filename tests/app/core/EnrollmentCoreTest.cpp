@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/core/EnrollmentWorker.h"
+#include "app/core/ServerHost.h"
 #include "app/core/screens/AutoEnrollmentModel.h"
 #include "app/core/screens/EnrollmentModel.h"
 #include "frontend/StringTable.h"
