@@ -54,12 +54,15 @@ class CoreEnvironment {
   int32_t initialized;
 };
 
+// Names are UTF-8 here and go to the library in its wide form, which holds any name on every
+// system (the narrow form is the ANSI code page on Windows).
+//
 // An activated token with `policy` (and `pin` when the policy asks for one); gives the OTP key
 // its activation code implies. The token is left closed.
 inline std::vector<uint8_t> MakeActivatedToken(const std::string& name, const std::string& policy,
                                                const char* pin = nullptr) {
   std::vector<uint8_t> key;
-  if (OV_CreateInstanceA(name.c_str(), 0) != OV_OK) return key;
+  if (OV_CreateInstanceW(app::FromUtf8(name).c_str(), 0) != OV_OK) return key;
   char code[OV_ACTIVATION_CODE_SIZE] = {};
   if (OV_GenerateActivationCodeA(policy.c_str(), code) == OV_OK) key = ActivationKey(code, policy);
   if (pin != nullptr) OV_SetPinA(pin);
@@ -69,7 +72,7 @@ inline std::vector<uint8_t> MakeActivatedToken(const std::string& name, const st
 
 // A token that was created and never activated.
 inline void MakeInstalledToken(const std::string& name) {
-  OV_CreateInstanceA(name.c_str(), 0);
+  OV_CreateInstanceW(app::FromUtf8(name).c_str(), 0);
   OV_ReleaseInstance();
 }
 
